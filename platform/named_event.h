@@ -1,0 +1,55 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace zen {
+
+// Who may use a named object.
+enum class ObjectAccess {
+    Everyone,       // every account opens, waits and signals
+    RootOnly,       // only root opens it at all
+    RootSignals,    // every account waits; only root sets, resets or pulses
+};
+
+// A manual-reset event shared by every process under a name: a futex word in a small file of
+// the run directory. Pulse wakes every process's current waiters and leaves the event clear;
+// Set keeps it signalled until Reset.
+class NamedEvent {
+public:
+    NamedEvent();
+    ~NamedEvent();
+    NamedEvent(const NamedEvent&) = delete;
+    NamedEvent& operator=(const NamedEvent&) = delete;
+
+    // Creates or opens the object; false (errno set) when it cannot be had with that access.
+    bool Open(std::string_view name, ObjectAccess access = ObjectAccess::Everyone);
+    void Close();
+    bool IsOpen() const;
+
+    // Each returns false when this process may not signal the event.
+    bool Pulse();
+    bool Set();
+    bool Reset();
+    bool IsSet() const;
+
+    // True when the event is set, or is set or pulsed during the wait. False on time-out, or
+    // when `cancel` is found true after WakeWaiters.
+    bool Wait(std::optional<std::chrono::milliseconds> timeout = std::nullopt,
+              const std::atomic<bool>* cancel = nullptr);
+
+    // Wakes the waiters without signalling, so that a waiter whose `cancel` flag was raised
+    // returns; the others wait on.
+    void WakeWaiters();
+
+private:
+    struct Shared;
+    Shared* shared_ = nullptr;
+    bool canSignal_ = false;
+};
+
+}  // namespace zen

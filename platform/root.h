@@ -1,0 +1,42 @@
+#pragma once
+
+#include <filesystem>
+
+namespace zen {
+
+// Every path of the system lives under one root: "/" normally, or the directory named by
+// ZEN_ROOT for tests and demos. Once the system is installed for real (the configuration
+// file exists under "/"), ZEN_ROOT is ignored so that no user can point a process at rules
+// of their own.
+std::filesystem::path Root();
+
+// True when the root is "/": only then may the system act on the machine itself
+// (power off, log off, systemctl, mounts outside the root, the real preload list).
+bool RootIsSystem();
+
+// True when "/etc/zentimo/zentimo.conf" exists.
+bool InstalledForReal();
+
+namespace paths {
+std::filesystem::path DataDir();         // var/lib/zentimo: tables, logs, hidden files
+std::filesystem::path ErrorLog();        // var/log/zen-err.log
+std::filesystem::path RunDir();          // run/zentimo: named objects and sockets
+std::filesystem::path TimeSocket();      // run/zentimo/ZenNamedPipe
+std::filesystem::path ControlSocket();   // run/zentimo/control
+std::filesystem::path ActionsLog();      // run/zentimo/actions.log (non-"/" roots only)
+std::filesystem::path SeatFile();        // run/zentimo/seat (non-"/" roots only)
+std::filesystem::path AutostartEntry();  // etc/xdg/autostart/zencp.desktop
+std::filesystem::path ConfFile();        // etc/zentimo/zentimo.conf
+std::filesystem::path PreloadList();     // etc/ld.so.preload
+std::filesystem::path ServiceUnit();     // etc/systemd/system/zensvc.service
+std::filesystem::path MachineIdFile();   // etc/machine-id
+std::filesystem::path ProgramFolder();   // the install prefix; never under the root
+std::filesystem::path ManualDir();       // share/zentimo/manual under the prefix
+}  // namespace paths
+
+// Creates the shared directories with their modes (data 0777, run 1777, log 0755) where
+// they are missing. Returns false when one of them cannot be made; existing ones are left as
+// they are.
+bool EnsureSharedDirectories();
+
+}  // namespace zen

@@ -1,0 +1,51 @@
+#include "support/temp_root.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "platform/root.h"
+
+namespace zen::test {
+
+TempRoot::TempRoot() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "zenroot.XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("mkdtemp failed");
+    }
+    path_ = pattern;
+    if (const char* previous = std::getenv("ZEN_ROOT")) {
+        previous_ = previous;
+        hadPrevious_ = true;
+    }
+    ::setenv("ZEN_ROOT", path_.c_str(), 1);
+    if (!EnsureSharedDirectories()) {
+        throw std::runtime_error("cannot make the shared directories under " + path_.string());
+    }
+}
+
+TempRoot::~TempRoot() {
+    if (hadPrevious_) {
+        ::setenv("ZEN_ROOT", previous_.c_str(), 1);
+    } else {
+        ::unsetenv("ZEN_ROOT");
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+std::string TempRoot::ErrorLog() const { return ReadAll(path_ / "var/log/zen-err.log"); }
+
+std::string ReadAll(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+void WriteAll(const std::filesystem::path& path, std::string_view bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+}  // namespace zen::test
