@@ -11,9 +11,9 @@ namespace zen {
 
 // Who may use a named object.
 enum class ObjectAccess {
-    Everyone,       // every account opens, waits and signals
-    RootOnly,       // only root opens it at all
-    RootSignals,    // every account waits; only root sets, resets or pulses
+    Everyone,     // every account opens, waits and signals
+    RootOnly,     // only root opens it at all
+    RootSignals,  // every account waits; only root sets, resets or pulses
 };
 
 // A manual-reset event shared by every process under a name: a futex word in a small file of

@@ -25,23 +25,53 @@ fs::path Root() {
     return fs::path("/");
 }
 
-bool RootIsSystem() { return Root() == fs::path("/"); }
+bool RootIsSystem() {
+    return Root() == fs::path("/");
+}
 
 namespace paths {
-fs::path DataDir() { return Root() / "var/lib/zentimo"; }
-fs::path ErrorLog() { return Root() / "var/log/zen-err.log"; }
-fs::path RunDir() { return Root() / "run/zentimo"; }
-fs::path TimeSocket() { return RunDir() / "ZenNamedPipe"; }
-fs::path ControlSocket() { return RunDir() / "control"; }
-fs::path ActionsLog() { return RunDir() / "actions.log"; }
-fs::path SeatFile() { return RunDir() / "seat"; }
-fs::path AutostartEntry() { return Root() / "etc/xdg/autostart/zencp.desktop"; }
-fs::path ConfFile() { return Root() / "etc/zentimo/zentimo.conf"; }
-fs::path PreloadList() { return Root() / "etc/ld.so.preload"; }
-fs::path ServiceUnit() { return Root() / "etc/systemd/system/zensvc.service"; }
-fs::path MachineIdFile() { return Root() / "etc/machine-id"; }
-fs::path ProgramFolder() { return fs::path(ZEN_PREFIX); }
-fs::path ManualDir() { return ProgramFolder() / "share/zentimo/manual"; }
+fs::path DataDir() {
+    return Root() / "var/lib/zentimo";
+}
+fs::path ErrorLog() {
+    return Root() / "var/log/zen-err.log";
+}
+fs::path RunDir() {
+    return Root() / "run/zentimo";
+}
+fs::path TimeSocket() {
+    return RunDir() / "ZenNamedPipe";
+}
+fs::path ControlSocket() {
+    return RunDir() / "control";
+}
+fs::path ActionsLog() {
+    return RunDir() / "actions.log";
+}
+fs::path SeatFile() {
+    return RunDir() / "seat";
+}
+fs::path AutostartEntry() {
+    return Root() / "etc/xdg/autostart/zencp.desktop";
+}
+fs::path ConfFile() {
+    return Root() / "etc/zentimo/zentimo.conf";
+}
+fs::path PreloadList() {
+    return Root() / "etc/ld.so.preload";
+}
+fs::path ServiceUnit() {
+    return Root() / "etc/systemd/system/zensvc.service";
+}
+fs::path MachineIdFile() {
+    return Root() / "etc/machine-id";
+}
+fs::path ProgramFolder() {
+    return fs::path(ZEN_PREFIX);
+}
+fs::path ManualDir() {
+    return ProgramFolder() / "share/zentimo/manual";
+}
 }  // namespace paths
 
 namespace {

@@ -118,7 +118,8 @@ UniqueFd OpenSharedFile(const fs::path& path, int flags, mode_t mode) {
     return fd;
 }
 
-bool ReplaceFile(const fs::path& path, std::span<const std::byte> bytes, mode_t mode) {
+bool ReplaceFile(const fs::path& path, std::span<const std::byte> bytes, mode_t mode,
+                 FileStamp* stamp) {
     std::optional<fs::path> named;
     UniqueFd fd = CreateScratch(path, mode, named);
     if (!fd) {
@@ -134,6 +135,9 @@ bool ReplaceFile(const fs::path& path, std::span<const std::byte> bytes, mode_t 
     };
     if (::fchmod(fd.get(), mode) != 0 || !WriteAll(fd.get(), bytes) || ::fsync(fd.get()) != 0) {
         return discard();
+    }
+    if (stamp != nullptr) {
+        *stamp = StampOf(fd.get());
     }
     if (!named) {
         named = LinkUnnamed(fd.get(), path);
@@ -151,10 +155,10 @@ bool ReplaceFile(const fs::path& path, std::span<const std::byte> bytes, mode_t 
 namespace {
 
 FileStamp StampFrom(const struct stat& status) {
-    return FileStamp{status.st_dev, status.st_ino,
-                     static_cast<int64_t>(status.st_mtim.tv_sec) * 1'000'000'000 +
-                         status.st_mtim.tv_nsec,
-                     static_cast<int64_t>(status.st_size)};
+    return FileStamp{
+        status.st_dev, status.st_ino,
+        static_cast<int64_t>(status.st_mtim.tv_sec) * 1'000'000'000 + status.st_mtim.tv_nsec,
+        static_cast<int64_t>(status.st_size)};
 }
 
 }  // namespace

@@ -20,12 +20,14 @@ namespace zen {
 // creates gets exactly `mode`, whatever the umask.
 UniqueFd OpenSharedFile(const std::filesystem::path& path, int flags, mode_t mode = 0666);
 
+struct FileStamp;
+
 // Replaces the whole file at once: the bytes go to a fresh file in the same directory, which
 // is flushed to disk and renamed over `path`. Readers see the old or the new content, never a
 // mix, and a crash at any moment leaves one of the two. Returns false (errno set) on failure,
-// leaving the old file untouched.
+// leaving the old file untouched. `stamp`, when given, receives the new file's stamp.
 bool ReplaceFile(const std::filesystem::path& path, std::span<const std::byte> bytes,
-                 mode_t mode = 0666);
+                 mode_t mode = 0666, FileStamp* stamp = nullptr);
 
 // What identifies one version of a file: a save replaces the inode and a write moves the
 // modification time, which is kept to the nanosecond so that two saves in one second are

@@ -41,7 +41,9 @@ Child::Child(const std::string& name, const std::vector<std::string>& args) {
     }
 }
 
-Child::Child(Child&& other) noexcept : pid_(other.pid_) { other.pid_ = -1; }
+Child::Child(Child&& other) noexcept : pid_(other.pid_) {
+    other.pid_ = -1;
+}
 
 Child::~Child() {
     if (pid_ > 0) {

@@ -20,12 +20,12 @@ struct ChildRegistration {
 #define ZEN_CHILD_CONCAT2(a, b) a##b
 #define ZEN_CHILD_CONCAT(a, b) ZEN_CHILD_CONCAT2(a, b)
 // ZEN_CHILD(name) { ... return 0; }  -- `args` holds the arguments after the name.
-#define ZEN_CHILD(name)                                                                   \
-    static int ZEN_CHILD_CONCAT(zen_child_body_, name)(const std::vector<std::string>&);   \
-    static ::zen::test::ChildRegistration ZEN_CHILD_CONCAT(zen_child_reg_, name)(           \
-        #name, ZEN_CHILD_CONCAT(zen_child_body_, name));                                    \
-    static int ZEN_CHILD_CONCAT(zen_child_body_, name)(                                    \
-        [[maybe_unused]] const std::vector<std::string>& args)
+#define ZEN_CHILD(name)                                                                  \
+    static int ZEN_CHILD_CONCAT(zen_child_body_, name)(const std::vector<std::string>&); \
+    static ::zen::test::ChildRegistration ZEN_CHILD_CONCAT(zen_child_reg_, name)(        \
+        #name, ZEN_CHILD_CONCAT(zen_child_body_, name));                                 \
+    static int ZEN_CHILD_CONCAT(zen_child_body_,                                         \
+                                name)([[maybe_unused]] const std::vector<std::string>& args)
 
 // A running child; the destructor kills it (SIGKILL) if it was not waited for.
 class Child {

@@ -34,7 +34,9 @@ TempRoot::~TempRoot() {
     std::filesystem::remove_all(path_, ignored);
 }
 
-std::string TempRoot::ErrorLog() const { return ReadAll(path_ / "var/log/zen-err.log"); }
+std::string TempRoot::ErrorLog() const {
+    return ReadAll(path_ / "var/log/zen-err.log");
+}
 
 std::string ReadAll(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string_view>
+
+namespace zen {
+
+inline constexpr uint32_t kCheckSumFailed = 0xFFFFFFFF;
+
+// CRC-32 of at most the first 4000 bytes of a file: what identifies a program.
+// kCheckSumFailed when the file cannot be read whole that far.
+uint32_t CheckSum(const std::filesystem::path& file);
+
+// CRC-32 of the UTF-16LE bytes of a name, without terminator: what names usage counters.
+uint32_t StringCrc(std::u16string_view text);
+
+}  // namespace zen

@@ -1,0 +1,158 @@
+#include "common/db/fast_table.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "common/db/data_file_key.h"
+#include "common/db/error_log.h"
+
+namespace zen {
+namespace {
+
+constexpr std::array<std::byte, 5> kSignature{std::byte{0x76}, std::byte{0x32}, std::byte{0x2E},
+                                              std::byte{0x30}, std::byte{0x07}};
+constexpr uint32_t kBadFileFormat = 0x80070805;
+
+// Reads up to `size` bytes; fewer only at the end of the file or on an error.
+std::size_t ReadUpTo(int fd, std::byte* buffer, std::size_t size) {
+    std::size_t total = 0;
+    while (total < size) {
+        const ssize_t got = ::read(fd, buffer + total, size - total);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            break;
+        }
+        total += static_cast<std::size_t>(got);
+    }
+    return total;
+}
+
+}  // namespace
+
+template <typename T>
+int FastTable<T>::Load() {
+    NamedMutexLock lock(mutex_);
+    if (!IsOpen() || !lock.owns()) {
+        return 0;
+    }
+    UniqueFd fd = OpenSharedFile(FilePath(), O_RDONLY);
+    if (!fd) {
+        if (create_ == 0) {
+            LogError("Unable to open the %s", name_.c_str());
+            return 0;
+        }
+        return Save();
+    }
+    records_.clear();
+    std::array<std::byte, kSignature.size()> signature{};
+    if (ReadUpTo(fd.get(), signature.data(), signature.size()) != signature.size() ||
+        signature != kSignature) {
+        return ShowSysError(kBadFileFormat, "Bad File Format");
+    }
+    // A short trailing piece is ignored; records equal under the order keep the first read.
+    constexpr std::size_t kBatch = 64;
+    std::vector<std::byte> buffer(kBatch * sizeof(T));
+    for (;;) {
+        const std::size_t got = ReadUpTo(fd.get(), buffer.data(), buffer.size());
+        for (std::size_t offset = 0; offset + sizeof(T) <= got; offset += sizeof(T)) {
+            T record;
+            std::memcpy(&record, buffer.data() + offset, sizeof(T));
+            DataFileKey::Decipher(record);
+            records_.insert(record);
+        }
+        if (got < buffer.size()) {
+            break;
+        }
+    }
+    stamp_ = StampOf(fd.get());
+    return 1;
+}
+
+template <typename T>
+int FastTable<T>::Save() {
+    NamedMutexLock lock(mutex_);
+    if (!IsOpen() || !lock.owns()) {
+        return 0;
+    }
+    std::vector<std::byte> bytes(kSignature.size() + records_.size() * sizeof(T));
+    std::memcpy(bytes.data(), kSignature.data(), kSignature.size());
+    std::byte* out = bytes.data() + kSignature.size();
+    for (const T& record : records_) {
+        T copy = record;
+        DataFileKey::Encipher(copy);
+        std::memcpy(out, &copy, sizeof(T));
+        out += sizeof(T);
+    }
+    FileStamp stamp;
+    if (!ReplaceFile(FilePath(), bytes, 0666, &stamp)) {
+        return 0;
+    }
+    stamp_ = stamp;
+    return 1;
+}
+
+template <typename T>
+int FastTable<T>::Insert(const T& record) {
+    return WithRecords([&](Set& records) { return records.insert(record).second ? 1 : 0; });
+}
+
+template <typename T>
+int FastTable<T>::Find(T& key) {
+    return WithRecords([&](Set& records) {
+        const auto found = records.find(key);
+        if (found == records.end()) {
+            return 0;
+        }
+        key = *found;
+        return 1;
+    });
+}
+
+template <typename T>
+int FastTable<T>::LowerBound(T& key) {
+    return WithRecords([&](Set& records) {
+        const auto found = records.lower_bound(key);
+        if (found == records.end()) {
+            return 0;
+        }
+        key = *found;
+        return 1;
+    });
+}
+
+template <typename T>
+int FastTable<T>::ReloadIfChanged() {
+    const FileStamp now = StampOf(FilePath());
+    if (!now.known() || now == stamp_) {
+        return 0;
+    }
+    return Load();
+}
+
+template <typename T>
+void FastTable<T>::Clear() {
+    WithRecords([](Set& records) { records.clear(); });
+}
+
+template <typename T>
+void FastTable<T>::Close() {
+    {
+        NamedMutexLock lock(mutex_);
+        records_.clear();
+    }
+    stamp_ = FileStamp{};
+    CloseMutex();
+}
+
+template class FastTable<FastUsersRecord>;
+template class FastTable<FastCustomRecord>;
+template class FastTable<CustomMessage>;
+
+}  // namespace zen
