@@ -1,0 +1,103 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "common/db/fast_table.h"
+#include "common/db/log_table.h"
+#include "common/db/records.h"
+#include "platform/named_event.h"
+#include "platform/named_mutex.h"
+
+namespace zen {
+
+using UsersTable = FastTable<FastUsersRecord>;
+using CustomsTable = FastTable<FastCustomRecord>;
+using MessagesTable = FastTable<CustomMessage>;
+
+// The one object through which a process uses the rules database: the options, the rules in
+// force for the current user, the three tables and two logs, the shared mutexes, and a
+// watcher thread that follows what other processes change.
+class CDBManager {
+public:
+    using MessageHook = std::function<void(const std::u16string& text)>;
+
+    CDBManager();
+    ~CDBManager();
+    CDBManager(const CDBManager&) = delete;
+    CDBManager& operator=(const CDBManager&) = delete;
+
+    // Opens everything; in the creator role missing files are made, with the built-in groups,
+    // the account that runs the set-up and the protected programs. 1 when ready.
+    int Init(bool creator);
+    void Term();
+    bool IsInitialised() const { return initialised_ != 0; }
+
+    // Deletes the options file and the files of ZenUsr, ZenCtb, Zenwgs and Zenavt.
+    int ResetFiles();
+    // Writes the options and tells every process.
+    int SaveOptionsAndNotify();
+    // Tells every process's watcher that a stored file changed.
+    static void PulseReload();
+    // Opens up the shared data and run directories to every account.
+    int SecureProgramFolder();
+    // Only the control panel sets one, before Init.
+    void SetMessageHook(MessageHook hook) { hook_ = std::move(hook); }
+
+    // Looks the current user up and makes its group's record the rules in force; an unknown
+    // name joins "Guests". 1 on success.
+    int SetCurrentUser();
+    // Stores the device state text; saves and pulses only when it changed.
+    int SaveDeviceState(std::u16string_view text);
+    // Hands the messages for the current group to the message hook (control panel).
+    void DeliverMessages();
+
+    // Copies taken after the options-mutex barrier, so a writer in progress is waited for.
+    Options OptionsCopy();
+    FastUsersRecord CurrentRulesCopy();
+    std::u16string CurrentUserName();
+    std::u16string CurrentGroupName();
+    void SetCurrentUserName(std::u16string_view name);
+    const std::u16string& ComputerName() const { return computerName_; }
+
+    // Raw access for writers that hold OptionsMutex().
+    Options& options() { return options_; }
+
+    UsersTable& Users() { return users_; }
+    CustomsTable& Customs() { return customs_; }
+    MessagesTable& Messages() { return messages_; }
+    DBLogTable& Warnings() { return warnings_; }
+    DBLogTable& Activity() { return activity_; }
+    NamedMutex& OptionsMutex() { return optionsMutex_; }
+    NamedMutex& StateMutex() { return stateMutex_; }
+
+private:
+    void ReloadWatcher();
+    void AddBuiltInGroups();
+    void AddSetupAccount();
+    void AddProtectedPrograms();
+    int ReadOptions(bool missingIsFine);
+
+    uint32_t initialised_ = 0;
+    Options options_;
+    FastUsersRecord currentRules_;
+    std::u16string currentGroupName_;
+    std::u16string currentUserName_;
+    std::u16string computerName_;
+    std::atomic<bool> stopWatcher_{false};
+    UsersTable users_{"ZenUsr"};
+    CustomsTable customs_{"ZenCtb"};
+    MessagesTable messages_{"ZenMsg"};
+    DBLogTable warnings_{"Zenwgs", sizeof(WarningRecord)};
+    DBLogTable activity_{"Zenavt", sizeof(ActivityRecord)};
+    NamedMutex optionsMutex_;
+    NamedMutex stateMutex_;
+    NamedEvent reloadEvent_;
+    std::thread watcher_;
+    MessageHook hook_;
+};
+
+}  // namespace zen

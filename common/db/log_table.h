@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "common/db/py_table.h"
+#include "platform/unique_fd.h"
+
+namespace zen {
+
+// A size-bounded log of fixed-size enciphered records, "<name>.dat" in the data directory:
+// a 24-byte header ("CS1", head, tail, free) and slots of R record bytes plus a 32-bit next
+// offset, chained oldest to newest; once the file reaches its size limit each append reuses
+// the oldest slot. Every operation holds the log's named mutex; 1 for success, 0 for failure.
+class DBLogTable : public iPYTable {
+public:
+    DBLogTable(std::string name, uint32_t recordSize);
+    ~DBLogTable() override;
+
+    // `sizeLimitKb` is read at every append, so a changed option takes effect at once;
+    // `optionsMutex` is held with the log's own mutex while appending (in that order).
+    int Open(bool creator, const uint32_t* sizeLimitKb, NamedMutex* optionsMutex);
+    // Appends a clear record of RecordSize() bytes; enciphers the caller's buffer in place.
+    int LogAppend(std::span<std::byte> record);
+    int LogRemoveOldest();
+    // Readers call LogFirst once, then LogNext until it returns 0: oldest record first.
+    int LogFirst();
+    int LogNext(std::span<std::byte> record);
+    // Empties the log to a fresh header.
+    int Clear();
+    void Close();
+
+    uint32_t RecordSize() const { return recordSize_; }
+
+private:
+    uint32_t recordSize_;
+    UniqueFd file_;
+    int64_t cursor_ = -1;
+    const uint32_t* sizeLimitKb_ = nullptr;
+    NamedMutex* optionsMutex_ = nullptr;
+};
+
+}  // namespace zen
