@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "common/mail/smtp_connection.h"
+
+namespace zen {
+
+// When the connection is encrypted: from the start (as on port 465), or after STARTTLS
+// whenever the server offers it.
+enum class MailTlsMode { Auto, Implicit };
+
+struct SmtpTransaction {
+    std::string server;  // as given, for the certificate's name check
+    std::string caFile;  // trusted besides the system's store; may be empty
+    bool implicitTls = false;
+    std::string heloName;
+    std::string sender;
+    std::vector<std::string> recipients;
+    std::string message;  // DATA, ended by the "." line
+    std::string user;     // LOGIN authentication when not empty
+    std::string password;
+};
+
+// Runs the whole dialogue on an opened connection that is not yet connected. Returns true
+// when the server took the message; `response` holds the last reply or what failed.
+bool RunSmtpDialogue(SmtpConnection& connection, const sockaddr* address, socklen_t length,
+                     const SmtpTransaction& transaction, std::string& response);
+
+}  // namespace zen
