@@ -35,9 +35,26 @@ public:
     uint32_t RecordSize() const { return recordSize_; }
 
 private:
+    struct Header;
+
+    int64_t SlotStride() const { return int64_t{recordSize_} + 4; }
+    static Header FreshHeader();
+    int OpenFile();
+    int RemoveOldest(bool flush);
+    bool IsSlot(int64_t offset, int64_t fileSize) const;
+    int HeaderCheck(Header& header);
+    int LoadHeader(Header& header, int64_t& fileSize);
+    int WriteHeader(const Header& header);
+    int ReadNext(int64_t slot, int64_t fileSize, int32_t& next);
+    int WriteNext(int64_t slot, int32_t next);
+    int FileSize(int64_t& size);
+    int Flush();
+    int BadChain(const char* what, int64_t offset);
+
     uint32_t recordSize_;
     UniqueFd file_;
     int64_t cursor_ = -1;
+    int64_t walked_ = 0;  // records LogNext has read since LogFirst
     const uint32_t* sizeLimitKb_ = nullptr;
     NamedMutex* optionsMutex_ = nullptr;
 };
