@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <fstream>
 #include <random>
 #include <string>
 
@@ -87,6 +88,32 @@ UniqueFd CreateScratch(const fs::path& target, mode_t mode, std::optional<fs::pa
 }
 
 }  // namespace
+
+std::optional<std::string> ReadFirstLine(const fs::path& path) {
+    std::ifstream in(path);
+    std::string line;
+    if (!in || !std::getline(in, line)) {
+        return std::nullopt;
+    }
+    line.erase(line.find_last_not_of(" \t\r") + 1);
+    return line;
+}
+
+std::size_t ReadFully(int fd, void* buffer, std::size_t size) {
+    auto* bytes = static_cast<std::byte*>(buffer);
+    std::size_t total = 0;
+    while (total < size) {
+        const ssize_t got = ::read(fd, bytes + total, size - total);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            break;
+        }
+        total += static_cast<std::size_t>(got);
+    }
+    return total;
+}
 
 UniqueFd OpenSharedFile(const fs::path& path, int flags, mode_t mode) {
     const bool mayCreate = (flags & O_CREAT) != 0;

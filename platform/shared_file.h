@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "platform/unique_fd.h"
@@ -21,6 +22,14 @@ namespace zen {
 UniqueFd OpenSharedFile(const std::filesystem::path& path, int flags, mode_t mode = 0666);
 
 struct FileStamp;
+
+// The first line of a small text file without its trailing blanks; nothing when the file
+// cannot be read.
+std::optional<std::string> ReadFirstLine(const std::filesystem::path& path);
+
+// Reads up to `size` bytes, going on after short reads; fewer only at the end of the file or
+// on an error.
+std::size_t ReadFully(int fd, void* buffer, std::size_t size);
 
 // Replaces the whole file at once: the bytes go to a fresh file in the same directory, which
 // is flushed to disk and renamed over `path`. Readers see the old or the new content, never a

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <string>
 #include <thread>
 
@@ -97,6 +98,7 @@ private:
     NamedMutex stateMutex_;
     NamedEvent reloadEvent_;
     std::thread watcher_;
+    std::future<void> watcherStopped_;
     MessageHook hook_;
 };
 

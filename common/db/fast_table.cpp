@@ -18,22 +18,6 @@ constexpr std::array<std::byte, 5> kSignature{std::byte{0x76}, std::byte{0x32}, 
                                               std::byte{0x30}, std::byte{0x07}};
 constexpr uint32_t kBadFileFormat = 0x80070805;
 
-// Reads up to `size` bytes; fewer only at the end of the file or on an error.
-std::size_t ReadUpTo(int fd, std::byte* buffer, std::size_t size) {
-    std::size_t total = 0;
-    while (total < size) {
-        const ssize_t got = ::read(fd, buffer + total, size - total);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
-            break;
-        }
-        total += static_cast<std::size_t>(got);
-    }
-    return total;
-}
-
 }  // namespace
 
 template <typename T>
@@ -52,7 +36,7 @@ int FastTable<T>::Load() {
     }
     records_.clear();
     std::array<std::byte, kSignature.size()> signature{};
-    if (ReadUpTo(fd.get(), signature.data(), signature.size()) != signature.size() ||
+    if (ReadFully(fd.get(), signature.data(), signature.size()) != signature.size() ||
         signature != kSignature) {
         return ShowSysError(kBadFileFormat, "Bad File Format");
     }
@@ -60,7 +44,7 @@ int FastTable<T>::Load() {
     constexpr std::size_t kBatch = 64;
     std::vector<std::byte> buffer(kBatch * sizeof(T));
     for (;;) {
-        const std::size_t got = ReadUpTo(fd.get(), buffer.data(), buffer.size());
+        const std::size_t got = ReadFully(fd.get(), buffer.data(), buffer.size());
         for (std::size_t offset = 0; offset + sizeof(T) <= got; offset += sizeof(T)) {
             T record;
             std::memcpy(&record, buffer.data() + offset, sizeof(T));

@@ -43,6 +43,12 @@ public:
     template <typename Visit>
     auto WithRecords(Visit&& visit) -> decltype(visit(std::declval<Set&>()));
 
+    // A read-modify-write that loses no other process's save: under the table mutex, takes in
+    // what was saved meanwhile, applies `edit(Set&)` and saves when it returns true.
+    // 1 when edited and saved.
+    template <typename Edit>
+    int Update(Edit&& edit);
+
 private:
     Set records_;
     FileStamp stamp_;
@@ -61,6 +67,17 @@ auto FastTable<T>::WithRecords(Visit&& visit) -> decltype(visit(std::declval<Set
         }
     }
     return visit(records_);
+}
+
+template <typename T>
+template <typename Edit>
+int FastTable<T>::Update(Edit&& edit) {
+    NamedMutexLock lock(mutex_);
+    if (!IsOpen() || !lock.owns()) {
+        return 0;
+    }
+    ReloadIfChanged();
+    return edit(records_) ? Save() : 0;
 }
 
 extern template class FastTable<FastUsersRecord>;

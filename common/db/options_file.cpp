@@ -1,0 +1,75 @@
+#include "common/db/options_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "common/db/data_file_key.h"
+#include "common/db/error_log.h"
+#include "common/db/machine_id.h"
+#include "platform/shared_file.h"
+
+namespace zen {
+namespace {
+
+constexpr uint32_t kSerializeFailed = 0x80040404;
+
+int ReportOpenFailure() {
+    ShowSysError(kSerializeFailed, "Options::Serialize");
+    LogError("Failed to load options, Code: 0x70C2");
+    return 0;
+}
+
+// A short file is taken for what it holds: its whole cipher blocks (and, past them, the
+// clear tail) replace those of the record; the rest of the record stays as it was.
+void TakeStored(Options& record, const Options& stored, std::size_t length) {
+    constexpr std::size_t kEnciphered = sizeof(Options) / 16 * 16;
+    Options clear = stored;
+    DataFileKey::Decipher(clear);
+    const std::size_t usable = length >= kEnciphered ? length : length / 16 * 16;
+    std::memcpy(&record, &clear, usable);
+}
+
+}  // namespace
+
+std::filesystem::path OptionsFilePath() {
+    return HiddenDataFileName(kOptionsSeed);
+}
+
+int SerializeOptions(Options& record, bool write, bool missingIsFine, bool quiet,
+                     NamedMutex& optionsMutex) {
+    NamedMutexLock lock(optionsMutex);
+    if (!lock.owns()) {
+        return ReportOpenFailure();
+    }
+    const std::filesystem::path path = OptionsFilePath();
+    if (write) {
+        Options stored = record;
+        DataFileKey::Encipher(stored);
+        if (!ReplaceFile(path, std::as_bytes(std::span(&stored, 1)), 0666)) {
+            return ReportOpenFailure();
+        }
+        return 1;
+    }
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) != 0) {
+        if (missingIsFine) {
+            return 1;
+        }
+        if (!quiet) {
+            LogError("Failed to load options, Code: 0x70C1");
+        }
+        return 0;
+    }
+    UniqueFd fd = OpenSharedFile(path, O_RDONLY | O_NONBLOCK);
+    if (!fd) {
+        return ReportOpenFailure();
+    }
+    Options stored{};
+    TakeStored(record, stored, ReadFully(fd.get(), &stored, sizeof stored));
+    return 1;
+}
+
+}  // namespace zen

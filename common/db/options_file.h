@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+
+#include "common/db/records.h"
+#include "platform/named_mutex.h"
+
+namespace zen {
+
+inline constexpr uint32_t kOptionsSeed = 9318;
+
+// The hidden options file of this machine.
+std::filesystem::path OptionsFilePath();
+
+// Reads or writes the options record (1944 bytes, enciphered but for its last 8), holding the
+// options mutex throughout. Reading a missing file succeeds and leaves the record as it is
+// when `missingIsFine`, else fails (logged unless `quiet`). A write replaces the file at once.
+int SerializeOptions(Options& record, bool write, bool missingIsFine, bool quiet,
+                     NamedMutex& optionsMutex);
+
+}  // namespace zen
