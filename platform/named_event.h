@@ -42,6 +42,15 @@ public:
     bool Wait(std::optional<std::chrono::milliseconds> timeout = std::nullopt,
               const std::atomic<bool>* cancel = nullptr);
 
+    // The count of Sets and Pulses so far (it wraps). A watcher that reads it before handling
+    // a signal and waits for a change from it misses no signal that comes meanwhile.
+    uint32_t Generation() const;
+    // True once the generation is no longer `seen`, at once if it already moved; false on
+    // time-out, or when `cancel` is found true after WakeWaiters.
+    bool WaitForChange(uint32_t seen,
+                       std::optional<std::chrono::milliseconds> timeout = std::nullopt,
+                       const std::atomic<bool>* cancel = nullptr);
+
     // Wakes the waiters without signalling, so that a waiter whose `cancel` flag was raised
     // returns; the others wait on.
     void WakeWaiters();
@@ -50,6 +59,9 @@ private:
     struct Shared;
     Shared* shared_ = nullptr;
     bool canSignal_ = false;
+    // Moved by WakeWaiters: this process's waiters sleep on it beside the shared word, so a
+    // wake that comes just before they sleep is not lost.
+    std::atomic<uint32_t> wakeups_{0};
 };
 
 }  // namespace zen
