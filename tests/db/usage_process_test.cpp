@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <map>
 #include <thread>
 
 #include "access_test_support.h"
@@ -66,17 +67,24 @@ ZEN_CHILD(usage_count_loop) {
     return out ? 0 : 1;
 }
 
-// The algorithm over a sorted list of moments, in memory.
-uint32_t MinutesCountedOver(const std::vector<int64_t>& moments) {
+// The algorithm over a sorted list of moments, in memory: the minutes after each moment, and
+// the moment of the last count.
+struct Counted {
+    std::map<int64_t, uint32_t> minutesAt;
     int64_t lastCount = 0;
+};
+
+Counted CountOver(const std::vector<int64_t>& moments) {
+    Counted counted;
     uint32_t minutes = 0;
     for (int64_t moment : moments) {
-        if (minutes == 0 || moment - lastCount > 60) {
+        if (minutes == 0 || moment - counted.lastCount > 60) {
             ++minutes;
-            lastCount = moment;
+            counted.lastCount = moment;
         }
+        counted.minutesAt[moment] = minutes;
     }
-    return minutes;
+    return counted;
 }
 
 TEST(UsageProcessTest, ThreeProcessesCountEachMinuteOnce) {
@@ -93,24 +101,33 @@ TEST(UsageProcessTest, ThreeProcessesCountEachMinuteOnce) {
     for (test::Child& child : children) {
         ASSERT_EQ(child.Wait(), 0);
     }
-    std::vector<int64_t> moments;
+    std::vector<std::pair<int64_t, uint32_t>> seen;  // (moment, minutes) of every check
     for (int i = 0; i < 3; ++i) {
         std::ifstream in(root / ("moments" + std::to_string(i)));
         int64_t moment = 0;
         uint32_t minutes = 0;
         std::size_t count = 0;
         while (in >> moment >> minutes) {
-            moments.push_back(moment);
+            seen.emplace_back(moment, minutes);
             ++count;
         }
         EXPECT_GT(count, 10u) << "process " << i << " hardly ran";
     }
+    std::vector<int64_t> moments;
+    for (const auto& [moment, minutes] : seen) {
+        moments.push_back(moment);
+    }
     std::sort(moments.begin(), moments.end());
+    const Counted counted = CountOver(moments);
+    for (const auto& [moment, minutes] : seen) {
+        ASSERT_EQ(minutes, counted.minutesAt.at(moment)) << "at " << moment - kStart;
+    }
     NamedMutex stateMutex;
     ASSERT_TRUE(stateMutex.Open("_QRT_StateMutex_"));
     UsageCounterFile counter{};
     ASSERT_EQ(LoadUsage(stateMutex, counter, StringCrc(kUser), kSeed), 1);
-    EXPECT_EQ(counter.minutesUsed, MinutesCountedOver(moments));
+    EXPECT_EQ(counter.minutesUsed, counted.minutesAt.rbegin()->second);
+    EXPECT_EQ(counter.lastCountTime, static_cast<uint32_t>(counted.lastCount));
     EXPECT_GE(counter.minutesUsed, 20u);  // about 30 simulated minutes ran
 }
 
