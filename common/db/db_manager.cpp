@@ -55,6 +55,11 @@ int CDBManager::Init(bool creator) {
     if (!OpenOnce(optionsMutex_, kOptionsMutexName) || !OpenOnce(stateMutex_, kStateMutexName)) {
         return ShowSysError(0, "CreateMutex");
     }
+    if (!reloadEvent_.IsOpen() && !reloadEvent_.Open(kReloadEventName)) {
+        return ShowSysError(0, "CreateEvent");
+    }
+    // Changes saved from here on reach the watcher, even those made before it runs.
+    const uint32_t reloadSeen = reloadEvent_.Generation();
     if (ReadOptions(creator) == 0) {
         ShowSysError(kInitFailed, "Init");
         LogError("Failed to initialize options");
@@ -81,14 +86,11 @@ int CDBManager::Init(bool creator) {
     initialised_ = 1;
     SetCurrentUser();
     SecureProgramFolder();
-    if (!reloadEvent_.Open(kReloadEventName)) {
-        return ShowSysError(0, "CreateEvent");
-    }
     stopWatcher_ = false;
     std::promise<void> stopped;
     watcherStopped_ = stopped.get_future();
-    watcher_ = std::thread([this, stopped = std::move(stopped)]() mutable {
-        ReloadWatcher();
+    watcher_ = std::thread([this, reloadSeen, stopped = std::move(stopped)]() mutable {
+        ReloadWatcher(reloadSeen);
         stopped.set_value();
     });
     return 1;
@@ -285,12 +287,15 @@ void CDBManager::SetCurrentUserName(std::u16string_view name) {
     currentUserName_ = name;
 }
 
-void CDBManager::ReloadWatcher() {
-    FileStamp optionsSeen;
+void CDBManager::ReloadWatcher(uint32_t seen) {
+    FileStamp optionsSeen;  // unknown: the first pulse reads the options again
     while (!stopWatcher_) {
-        if (!reloadEvent_.Wait(std::nullopt, &stopWatcher_)) {
+        if (!reloadEvent_.WaitForChange(seen, std::nullopt, &stopWatcher_)) {
             continue;
         }
+        // Taken before reloading, so that a pulse during the reload is not missed: the next
+        // wait then returns at once.
+        seen = reloadEvent_.Generation();
         const FileStamp options = StampOf(OptionsFilePath());
         if (options.known() && options != optionsSeen) {
             SerializeOptions(options_, false, false, true, optionsMutex_);

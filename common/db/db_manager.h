@@ -76,7 +76,7 @@ public:
     NamedMutex& StateMutex() { return stateMutex_; }
 
 private:
-    void ReloadWatcher();
+    void ReloadWatcher(uint32_t seen);
     void AddBuiltInGroups();
     void AddSetupAccount();
     void AddProtectedPrograms();
