@@ -117,17 +117,20 @@ std::size_t ReadFully(int fd, void* buffer, std::size_t size) {
 
 UniqueFd OpenSharedFile(const fs::path& path, int flags, mode_t mode) {
     const bool mayCreate = (flags & O_CREAT) != 0;
+    // O_NONBLOCK keeps open() from waiting forever on a FIFO planted under the name; it is
+    // taken off again once the file is known to be a regular one.
+    const int openFlags = flags | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC;
     UniqueFd fd;
     bool created = false;
     if (mayCreate && (flags & O_EXCL) == 0) {
         // Tell creation apart from opening, so that only a file made here gets its mode set.
-        fd.reset(::open(path.c_str(), (flags | O_EXCL | O_NOFOLLOW | O_CLOEXEC), mode));
+        fd.reset(::open(path.c_str(), openFlags | O_EXCL, mode));
         created = static_cast<bool>(fd);
         if (!fd && errno == EEXIST) {
-            fd.reset(::open(path.c_str(), (flags & ~O_CREAT) | O_NOFOLLOW | O_CLOEXEC));
+            fd.reset(::open(path.c_str(), openFlags & ~O_CREAT));
         }
     } else {
-        fd.reset(::open(path.c_str(), flags | O_NOFOLLOW | O_CLOEXEC, mode));
+        fd.reset(::open(path.c_str(), openFlags, mode));
         created = static_cast<bool>(fd) && mayCreate;
     }
     if (!fd) {
@@ -138,6 +141,9 @@ UniqueFd OpenSharedFile(const fs::path& path, int flags, mode_t mode) {
         fd.reset();
         errno = error;
         return fd;
+    }
+    if ((flags & O_NONBLOCK) == 0 && ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        return UniqueFd();
     }
     if (created && ::fchmod(fd.get(), mode) != 0) {
         return UniqueFd();

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -17,6 +18,10 @@ namespace {
 constexpr std::array<std::byte, 5> kSignature{std::byte{0x76}, std::byte{0x32}, std::byte{0x2E},
                                               std::byte{0x30}, std::byte{0x07}};
 constexpr uint32_t kBadFileFormat = 0x80070805;
+// Tables hold tens to hundreds of records. Anything far larger is not a table of ours, and
+// reading it (a sparse file of a terabyte costs nothing to plant in the shared directory)
+// would keep every process at it with the table mutex held.
+constexpr std::size_t kMaxTableBytes = std::size_t{16} << 20;
 
 }  // namespace
 
@@ -37,14 +42,16 @@ int FastTable<T>::Load() {
     records_.clear();
     std::array<std::byte, kSignature.size()> signature{};
     if (ReadFully(fd.get(), signature.data(), signature.size()) != signature.size() ||
-        signature != kSignature) {
+        signature != kSignature || StampOf(fd.get()).size > int64_t{kMaxTableBytes}) {
         return ShowSysError(kBadFileFormat, "Bad File Format");
     }
     // A short trailing piece is ignored; records equal under the order keep the first read.
+    // The limit holds even for a file that grows while it is read.
     constexpr std::size_t kBatch = 64;
     std::vector<std::byte> buffer(kBatch * sizeof(T));
-    for (;;) {
-        const std::size_t got = ReadFully(fd.get(), buffer.data(), buffer.size());
+    for (std::size_t left = kMaxTableBytes - kSignature.size();;) {
+        const std::size_t got = ReadFully(fd.get(), buffer.data(), std::min(buffer.size(), left));
+        left -= got;
         for (std::size_t offset = 0; offset + sizeof(T) <= got; offset += sizeof(T)) {
             T record;
             std::memcpy(&record, buffer.data() + offset, sizeof(T));
