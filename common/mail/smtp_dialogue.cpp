@@ -141,6 +141,8 @@ private:
             Fail("554 ZenMail only handles LOGIN or PLAIN authentication at present!");
             return Quit();
         }
+        // Servers word their questions differently ("Username:", "User Name"); only the
+        // code tells that a question was asked.
         struct Step {
             std::string line;
             const char* sendError;
@@ -149,9 +151,9 @@ private:
         };
         const Step steps[] = {
             {"auth LOGIN\r\n", "554 send failure: \"auth LOGIN\"",
-             "554 receive failure: waiting on username question!", "334 VXNlcm5hbWU6"},
+             "554 receive failure: waiting on username question!", "334"},
             {Base64Encode(transaction_.user, false) + "\r\n", "554 send failure: sending username",
-             "554 receive failure: waiting on password question!", "334 UGFzc3dvcmQ6"},
+             "554 receive failure: waiting on password question!", "334"},
             {Base64Encode(transaction_.password, false) + "\r\n",
              "554 send failure: sending password",
              "554 receive failure: waiting on auth login response!", "235"},
