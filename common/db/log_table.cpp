@@ -60,10 +60,6 @@ bool TransferAll(int fd, iovec* parts, int count, int64_t offset) {
                 --count;
             }
         }
-        while (count > 0 && parts->iov_len == 0) {
-            ++parts;
-            --count;
-        }
     }
     return true;
 }
@@ -130,7 +126,8 @@ int DBLogTable::OpenFile() {
         return 0;
     }
     Header header;
-    if (!HeaderCheck(header)) {
+    int64_t size = 0;
+    if (!HeaderCheck(header, size)) {
         ShowSysError(kBadLog, file);
         LogError("Unable to open the %s (log)", name_.c_str());
         return 0;
@@ -158,8 +155,7 @@ int DBLogTable::FileSize(int64_t& size) {
     return size < 0 ? ShowSysError(0, "SetFilePointer") : 1;
 }
 
-int DBLogTable::HeaderCheck(Header& header) {
-    int64_t size = 0;
+int DBLogTable::HeaderCheck(Header& header, int64_t& size) {
     if (!FileSize(size)) {
         return 0;
     }
@@ -171,6 +167,7 @@ int DBLogTable::HeaderCheck(Header& header) {
         if (!WriteHeader(header)) {
             return 0;
         }
+        size = kHeaderSize;
     }
     if (!ReadAt(file_.get(), &header, sizeof header, 0)) {
         return ShowSysError(0, "ReadFile");
@@ -184,11 +181,8 @@ int DBLogTable::LoadHeader(Header& header, int64_t& fileSize) {
     if (!IsOpen()) {
         return 0;
     }
-    if (!HeaderCheck(header)) {
+    if (!HeaderCheck(header, fileSize)) {
         return ShowSysError(kBadLog, FilePath().string());
-    }
-    if (!FileSize(fileSize)) {
-        return 0;
     }
     const auto slotOrNone = [&](int32_t offset) {
         return offset == kNone || IsSlot(offset, fileSize);
@@ -304,7 +298,7 @@ int DBLogTable::RemoveOldest(bool flush) {
     NamedMutexLock lock(mutex_, kLockWait);
     Header header;
     int64_t size = 0;
-    if (!Locked(lock, name_) || !LoadHeader(header, size) || header.head == kNone) {
+    if (!IsOpen() || !Locked(lock, name_) || !LoadHeader(header, size) || header.head == kNone) {
         return 0;
     }
     cursor_ = -1;
@@ -332,7 +326,7 @@ int DBLogTable::LogFirst() {
     Header header;
     int64_t size = 0;
     cursor_ = -1;
-    if (!Locked(lock, name_) || !LoadHeader(header, size)) {
+    if (!IsOpen() || !Locked(lock, name_) || !LoadHeader(header, size)) {
         return 0;
     }
     cursor_ = header.head;

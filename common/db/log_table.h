@@ -42,7 +42,7 @@ private:
     int OpenFile();
     int RemoveOldest(bool flush);
     bool IsSlot(int64_t offset, int64_t fileSize) const;
-    int HeaderCheck(Header& header);
+    int HeaderCheck(Header& header, int64_t& fileSize);
     int LoadHeader(Header& header, int64_t& fileSize);
     int WriteHeader(const Header& header);
     int ReadNext(int64_t slot, int64_t fileSize, int32_t& next);
