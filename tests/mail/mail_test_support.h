@@ -55,8 +55,8 @@ public:
         std::string mode = "plain";  // plain, starttls or implicit
         std::string user;
         std::string password;
-        std::filesystem::path cert;
-        std::filesystem::path key;
+        std::filesystem::path cert{};
+        std::filesystem::path key{};
     };
     AiosmtpdServer(const std::filesystem::path& folder, const Options& options);
     ~AiosmtpdServer();
