@@ -181,6 +181,16 @@ TEST_F(DailyReportTest, NoArchiveNoMailAndTheLastReportTimeStays) {
              fs::permissions(f, fs::perms::all);
          },
          "is open to other accounts"},
+        // Last: the logs never leave unprotected because the password did not convert.
+        {"report password cannot be converted",
+         [this](const fs::path&) {
+             EditOptions([](Options& options) {
+                 SetFieldText(options.reportPassword,
+                              u"s3\xD800"
+                              u"cret");
+             });
+         },
+         nullptr},
     };
     AiosmtpdServer server = StartServer();
     UseServer(server.port());
