@@ -41,7 +41,7 @@ std::string HourRuler() {
         label.resize(4, ' ');
         ruler += label;
     }
-    return ruler;
+    return ruler.substr(0, ruler.find_last_not_of(' ') + 1);
 }
 
 }  // namespace
