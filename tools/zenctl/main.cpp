@@ -46,5 +46,8 @@ int main(int argc, char** argv) {
     } catch (const zen::ctl::CommandError& error) {
         std::cerr << "zenctl: " << error.what() << '\n';
         return error.code();
+    } catch (const std::exception& error) {
+        std::cerr << "zenctl: " << error.what() << '\n';
+        return zen::ctl::kExitNoDatabase;
     }
 }

@@ -57,8 +57,8 @@ std::string FromTerminal(std::string_view prompt) {
     UniqueFd tty(::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC));
     if (!tty) {
         throw CommandError(kExitWrongPassword,
-                           "an administrator password is set: give it with --password-file FILE "
-                           "(there is no terminal to ask on)");
+                           "there is no terminal to ask for the password on: give it with "
+                           "--password-file FILE (a new one with --new-password-file FILE)");
     }
     [[maybe_unused]] const ssize_t shown = ::write(tty.get(), prompt.data(), prompt.size());
     std::string line;
