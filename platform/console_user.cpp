@@ -5,6 +5,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/logind.h"
 #include "platform/root.h"
 #include "platform/shared_file.h"
 
@@ -37,7 +38,21 @@ std::string UtmpUser() {
 }  // namespace
 
 std::string ConsoleUserName() {
-    return RootIsSystem() ? UtmpUser() : ReadFirstLine(paths::SeatFile()).value_or("");
+    if (!RootIsSystem()) {
+        if (auto seat = ReadFirstLine(paths::SeatFile())) {
+            return *seat;
+        }
+    }
+    if (LogindInScope()) {
+        if (auto user = LogindConsoleUser()) {
+            return *user;
+        }
+    }
+    return RootIsSystem() ? UtmpUser() : std::string();
+}
+
+std::string SessionUserName(std::string_view sessionId) {
+    return LogindInScope() ? LogindSessionUser(sessionId).value_or("") : std::string();
 }
 
 }  // namespace zen

@@ -1,0 +1,111 @@
+#include "platform/logind.h"
+
+#include <systemd/sd-bus.h>
+
+#include <cstdlib>
+#include <memory>
+
+#include "platform/root.h"
+
+namespace zen {
+namespace {
+
+constexpr const char* kLogind = "org.freedesktop.login1";
+constexpr const char* kSeatPath = "/org/freedesktop/login1/seat/seat0";
+// A hung logind must not hold the tick up for sd-bus's default of 25 s.
+constexpr uint64_t kCallTimeoutUsec = 2'000'000;
+
+struct BusClose {
+    void operator()(sd_bus* bus) const { sd_bus_flush_close_unref(bus); }
+};
+struct MessageUnref {
+    void operator()(sd_bus_message* message) const { sd_bus_message_unref(message); }
+};
+using MessagePtr = std::unique_ptr<sd_bus_message, MessageUnref>;
+
+// Frees an sd_bus_error when the call that filled it is done with.
+struct BusError {
+    sd_bus_error error = SD_BUS_ERROR_NULL;
+    ~BusError() { sd_bus_error_free(&error); }
+};
+
+sd_bus* ThreadBus() {
+    thread_local std::unique_ptr<sd_bus, BusClose> bus;
+    if (bus && sd_bus_is_open(bus.get()) <= 0) {
+        bus.reset();
+    }
+    if (!bus) {
+        sd_bus* opened = nullptr;
+        if (sd_bus_open_system(&opened) < 0) {
+            return nullptr;
+        }
+        sd_bus_set_method_call_timeout(opened, kCallTimeoutUsec);
+        bus.reset(opened);
+    }
+    return bus.get();
+}
+
+std::optional<std::string> SessionName(sd_bus* bus, const char* sessionPath) {
+    BusError error;
+    char* name = nullptr;
+    if (sd_bus_get_property_string(bus, kLogind, sessionPath, "org.freedesktop.login1.Session",
+                                   "Name", &error.error, &name) < 0) {
+        return std::nullopt;
+    }
+    std::string result(name);
+    free(name);
+    return result;
+}
+
+}  // namespace
+
+bool LogindInScope() {
+    return RootIsSystem() || std::getenv("DBUS_SYSTEM_BUS_ADDRESS") != nullptr;
+}
+
+std::optional<std::string> LogindConsoleUser() {
+    sd_bus* bus = ThreadBus();
+    if (bus == nullptr) {
+        return std::nullopt;
+    }
+    BusError error;
+    sd_bus_message* raw = nullptr;
+    if (sd_bus_get_property(bus, kLogind, kSeatPath, "org.freedesktop.login1.Seat", "ActiveSession",
+                            &error.error, &raw, "(so)") < 0) {
+        return std::nullopt;
+    }
+    const MessagePtr reply(raw);
+    const char* id = nullptr;
+    const char* path = nullptr;
+    if (sd_bus_message_read(reply.get(), "(so)", &id, &path) < 0) {
+        return std::nullopt;
+    }
+    // logind names "no active session" with an empty id and the path "/".
+    if (id == nullptr || *id == '\0' || std::string_view(path) == "/") {
+        return std::string();
+    }
+    return SessionName(bus, path);
+}
+
+std::optional<std::string> LogindSessionUser(std::string_view sessionId) {
+    sd_bus* bus = ThreadBus();
+    if (bus == nullptr) {
+        return std::nullopt;
+    }
+    BusError error;
+    sd_bus_message* raw = nullptr;
+    const std::string id(sessionId);
+    if (sd_bus_call_method(bus, kLogind, "/org/freedesktop/login1",
+                           "org.freedesktop.login1.Manager", "GetSession", &error.error, &raw, "s",
+                           id.c_str()) < 0) {
+        return std::nullopt;
+    }
+    const MessagePtr reply(raw);
+    const char* path = nullptr;
+    if (sd_bus_message_read(reply.get(), "o", &path) < 0) {
+        return std::nullopt;
+    }
+    return SessionName(bus, path);
+}
+
+}  // namespace zen

@@ -1,0 +1,67 @@
+#include "service/control_socket.h"
+
+#include <endian.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include "platform/root.h"
+#include "service/unix_listener.h"
+
+namespace zen {
+namespace {
+
+// How long root's sender may take to write its code, or the service its answer.
+constexpr int kExchangeTimeoutMs = 1000;
+// The code a handler returns for what it does not implement.
+constexpr uint32_t kCallNotImplemented = 120;
+
+bool ReadCode(int fd, uint32_t& code) {
+    pollfd ready{fd, POLLIN, 0};
+    uint32_t wire = 0;
+    if (::poll(&ready, 1, kExchangeTimeoutMs) != 1 ||
+        ::recv(fd, &wire, sizeof wire, MSG_WAITALL) != sizeof wire) {
+        return false;
+    }
+    code = le32toh(wire);
+    return true;
+}
+
+bool WriteCode(int fd, uint32_t code) {
+    const uint32_t wire = htole32(code);
+    return ::send(fd, &wire, sizeof wire, MSG_NOSIGNAL) == sizeof wire;
+}
+
+}  // namespace
+
+bool ControlSocket::Open() {
+    listener_ = ListenUnix(paths::ControlSocket(), 4);
+    return static_cast<bool>(listener_);
+}
+
+void ControlSocket::Close() {
+    listener_.reset();
+}
+
+void ControlSocket::ServeOne(const Handler& handler) {
+    const UniqueFd sender = AcceptOne(listener_.get());
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    if (!sender || ::getsockopt(sender.get(), SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 ||
+        peer.uid != 0) {
+        return;
+    }
+    uint32_t code = 0;
+    if (!ReadCode(sender.get(), code)) {
+        return;
+    }
+    WriteCode(sender.get(), code == kStopCode ? handler(code) : kCallNotImplemented);
+}
+
+bool SendControlCode(uint32_t code) {
+    const UniqueFd service = ConnectUnix(paths::ControlSocket());
+    uint32_t answer = 0;
+    return service && WriteCode(service.get(), code) && ReadCode(service.get(), answer) &&
+           answer == 0;
+}
+
+}  // namespace zen

@@ -1,0 +1,29 @@
+#include "service/mgr_factory.h"
+
+#include <array>
+
+namespace zen {
+namespace {
+
+// The drives first, then the programs, then the computer time: each manager joins here in
+// that order as it is written.
+constexpr std::array<ManagerCreation, 0> kCreationOrder{};
+
+}  // namespace
+
+std::span<const ManagerCreation> CMgrFactory::Order() const {
+    return kCreationOrder;
+}
+
+std::unique_ptr<CManager> CMgrFactory::Create(const ManagerCreation& creation,
+                                              CDBManager& db) const {
+    try {
+        if (auto manager = creation.make(db)) {
+            return manager;
+        }
+    } catch (const std::bad_alloc&) {
+    }
+    throw ManagerAllocationError(creation.allocationError);
+}
+
+}  // namespace zen

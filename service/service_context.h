@@ -1,0 +1,44 @@
+#pragma once
+
+#include <future>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/db/db_manager.h"
+#include "platform/named_event.h"
+#include "platform/unique_fd.h"
+#include "service/manager.h"
+#include "service/report_schedule.h"
+
+namespace zen {
+
+inline constexpr const char* kStopEventName = "__Zentimo_Stop_Event__";
+inline constexpr const char* kPanelStopEventName = "__Zentimo_CP_Stop__";
+inline constexpr const char* kOptionsMutexName = "_QRT_OptionsMutex_";
+
+// A worker thread whose end can be waited for with a limit.
+struct Worker {
+    std::thread thread;
+    std::future<void> ended;
+};
+
+// Everything the running service holds: its name, the rules database, the stop events, the
+// worker threads and the managers (owned, in creation order, until the process ends).
+struct ServiceContext {
+    std::string name;
+    CDBManager db;
+    // Private to the service: set when the work stops.
+    NamedEvent stopEvent;
+    // Created here because only root may create it; the removal sets it to close every panel.
+    NamedEvent panelStopEvent;
+    // Wakes the tick thread's poll when the stop event is set.
+    UniqueFd stopWake;
+    Worker tickThread;
+    Worker idleThread;
+    std::vector<std::unique_ptr<CManager>> managers;
+    ReportSchedule reportSchedule;
+};
+
+}  // namespace zen

@@ -1,0 +1,138 @@
+#include "service/service_host.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <systemd/sd-daemon.h>
+#include <unistd.h>
+
+#include <span>
+#include <vector>
+
+#include "platform/root.h"
+#include "platform/shared_file.h"
+
+extern char** environ;
+
+namespace zen {
+namespace {
+
+// systemd's quoting: a path with blanks or quotes is written in double quotes.
+std::string QuotedForUnit(const std::string& text) {
+    if (text.find_first_of(" \t\"\\'") == std::string::npos) {
+        return text;
+    }
+    std::string quoted = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            quoted += '\\';
+        }
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
+int WaitFor(pid_t pid) {
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) {
+            return -1;
+        }
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace
+
+bool SystemdRuns() {
+    return RootIsSystem() && ::sd_booted() > 0;
+}
+
+std::string ServiceUnitText(const std::filesystem::path& program) {
+    return "[Unit]\n"
+           "Description=Zentimo enforcement service\n"
+           "After=systemd-logind.service\n"
+           "\n"
+           "[Service]\n"
+           "Type=notify\n"
+           "ExecStart=" +
+           QuotedForUnit(program.string()) +
+           " /service\n"
+           "Restart=always\n"
+           "RefuseManualStop=yes\n"
+           "SuccessExitStatus=129\n"
+           "RestartPreventExitStatus=129\n"
+           "\n"
+           "[Install]\n"
+           "WantedBy=multi-user.target\n";
+}
+
+std::filesystem::path OwnProgramPath() {
+    std::error_code error;
+    return std::filesystem::read_symlink("/proc/self/exe", error);
+}
+
+bool Systemctl(std::initializer_list<std::string_view> arguments) {
+    if (!SystemdRuns()) {
+        return false;
+    }
+    std::vector<std::string> words{"systemctl"};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    if (::posix_spawnp(&pid, "systemctl", nullptr, nullptr, argv.data(), environ) != 0) {
+        return false;
+    }
+    return WaitFor(pid) == 0;
+}
+
+std::filesystem::path PidFile() {
+    return paths::RunDir() / "zensvc.pid";
+}
+
+bool DetachedServiceRuns() {
+    const auto text = ReadFirstLine(PidFile());
+    if (!text) {
+        return false;
+    }
+    try {
+        const pid_t pid = static_cast<pid_t>(std::stol(*text));
+        return pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool StartDetached(const std::filesystem::path& program) {
+    const pid_t middle = ::fork();
+    if (middle < 0) {
+        return false;
+    }
+    if (middle == 0) {
+        // The middle process starts a session and leaves at once, so the service is nobody's
+        // child and has no terminal; it writes the pid the service will have.
+        ::setsid();
+        const pid_t service = ::fork();
+        if (service < 0) {
+            ::_exit(1);
+        }
+        if (service == 0) {
+            const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+            ::dup2(null, 0);
+            ::dup2(null, 1);
+            ::dup2(null, 2);
+            ::execl(program.c_str(), program.c_str(), "/service", static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        const std::string pid = std::to_string(service) + "\n";
+        ::_exit(ReplaceFile(PidFile(), std::as_bytes(std::span(pid)), 0644) ? 0 : 1);
+    }
+    return WaitFor(middle) == 0;
+}
+
+}  // namespace zen

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string_view>
+
+namespace zen {
+
+// The service's string table, by string number; "" for a number it does not have.
+std::string_view ServiceString(int id);
+
+inline constexpr int kIdsProductName = 132;
+inline constexpr int kIdsServiceName = 134;
+inline constexpr int kIdsOpenManagerFailed = 135;
+inline constexpr int kIdsStartFailed = 136;
+inline constexpr int kIdsOpenServiceFailed = 137;
+inline constexpr int kIdsDeleteFailed = 139;
+inline constexpr int kIdsOptionsFailed = 140;
+inline constexpr int kIdsDatabaseFailed = 141;
+
+}  // namespace zen

@@ -1,0 +1,12 @@
+#pragma once
+
+namespace zen {
+
+struct ServiceContext;
+
+// One tick of the service: the console user becomes the current user (an unknown one joins
+// "Guests"), every manager ticks in list order, then the daily report when the options ask
+// for one.
+void RunTick(ServiceContext& context);
+
+}  // namespace zen

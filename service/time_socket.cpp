@@ -1,0 +1,65 @@
+#include "service/time_socket.h"
+
+#include <endian.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstring>
+
+#include "platform/root.h"
+#include "service/unix_listener.h"
+
+namespace zen {
+namespace {
+
+// One client is served at a time; a few more may wait in the queue meanwhile.
+constexpr int kWaitingClients = 8;
+
+}  // namespace
+
+std::array<std::byte, 16> SystemTimeRecord(const timespec& moment) {
+    tm utc{};
+    ::gmtime_r(&moment.tv_sec, &utc);
+    const uint16_t fields[8] = {
+        static_cast<uint16_t>(utc.tm_year + 1900),
+        static_cast<uint16_t>(utc.tm_mon + 1),
+        static_cast<uint16_t>(utc.tm_wday),
+        static_cast<uint16_t>(utc.tm_mday),
+        static_cast<uint16_t>(utc.tm_hour),
+        static_cast<uint16_t>(utc.tm_min),
+        static_cast<uint16_t>(utc.tm_sec),
+        static_cast<uint16_t>(moment.tv_nsec / 1'000'000),
+    };
+    std::array<std::byte, 16> record{};
+    for (std::size_t i = 0; i < 8; ++i) {
+        const uint16_t wire = htole16(fields[i]);
+        std::memcpy(record.data() + 2 * i, &wire, sizeof wire);
+    }
+    return record;
+}
+
+bool TimeSocket::Open() {
+    listener_ = ListenUnix(paths::TimeSocket(), kWaitingClients);
+    return IsOpen();
+}
+
+void TimeSocket::Close() {
+    listener_.reset();
+}
+
+void TimeSocket::ServeOne() {
+    const UniqueFd client = AcceptOne(listener_.get());
+    if (!client) {
+        return;
+    }
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const auto record = SystemTimeRecord(now);
+    // Errors are not checked: whatever the client does, the server goes back to waiting.
+    // Sixteen bytes always fit the socket's buffer, so the send never blocks the loop.
+    (void)::send(client.get(), record.data(), record.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    ::shutdown(client.get(), SHUT_WR);
+}
+
+}  // namespace zen

@@ -1,0 +1,55 @@
+#include "service/verbs.h"
+
+#include <strings.h>
+
+#include <array>
+#include <functional>
+
+#include "service/main_loop.h"
+#include "service/service_manager.h"
+#include "service/service_strings.h"
+
+namespace zen {
+namespace {
+
+struct Verb {
+    std::string_view name;
+    std::function<void()> run;
+};
+
+bool SameVerb(std::string_view argument, std::string_view verb) {
+    return argument.size() == verb.size() &&
+           ::strncasecmp(argument.data(), verb.data(), verb.size()) == 0;
+}
+
+}  // namespace
+
+int RunVerbs(std::span<const std::string_view> arguments) {
+    const std::string name(ServiceString(kIdsServiceName));
+    int exitCode = 0;
+    const auto runLoop = [&](bool debugMode) { exitCode = ServiceMainLoop(name, debugMode).Run(); };
+    const std::array<Verb, 5> verbs{{
+        {"install", [] {}},
+        {"remove", [] {}},
+        {"debug", [&] { runLoop(true); }},
+        {"service", [&] { runLoop(false); }},
+        {"installAndRun",
+         [&] {
+             InstallService(name);
+             StartServiceFromSCM(name);
+         }},
+    }};
+    for (const std::string_view argument : arguments) {
+        if (argument.empty() || (argument.front() != '-' && argument.front() != '/')) {
+            continue;
+        }
+        for (const Verb& verb : verbs) {
+            if (SameVerb(argument.substr(1), verb.name)) {
+                verb.run();
+            }
+        }
+    }
+    return exitCode;
+}
+
+}  // namespace zen

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace zen {
+
+// Runs the verbs of the command line left to right: each argument that starts with '-' or
+// '/' and names a verb (in any letter case) runs at once; other arguments are ignored.
+// Returns the program's exit code.
+int RunVerbs(std::span<const std::string_view> arguments);
+
+}  // namespace zen
