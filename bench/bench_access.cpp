@@ -1,6 +1,8 @@
 // The evaluations on the hot path of every socket call of a controlled process.
 #include <benchmark/benchmark.h>
+
 #include <stdlib.h>
+#include "bench/bench_root.h"
 
 #include <filesystem>
 #include <string>
@@ -16,26 +18,8 @@ namespace {
 constexpr int64_t kMoment = 1'709'633'760;
 constexpr uint32_t kLimits[7] = {600, 600, 600, 600, 600, 600, 600};
 
-// A private root for the run, removed at the end.
-class BenchRoot {
-public:
-    BenchRoot() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "zenbench.XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
-        ::setenv("ZEN_ROOT", path_.c_str(), 1);
-        zen::EnsureSharedDirectories();
-    }
-    ~BenchRoot() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-
-private:
-    std::filesystem::path path_;
-};
-
 void BM_CheckDailyLimitNothingWritten(benchmark::State& state) {
-    BenchRoot root;
+    zen::bench::BenchRoot root;
     zen::NamedMutex stateMutex;
     stateMutex.Open("_QRT_StateMutex_");
     zen::SetNowForTesting(kMoment);
@@ -49,7 +33,7 @@ BENCHMARK(BM_CheckDailyLimitNothingWritten);
 
 // The read that the remembered counter saves: open, fstat, read and close of the file.
 void BM_LoadUsageFromFile(benchmark::State& state) {
-    BenchRoot root;
+    zen::bench::BenchRoot root;
     zen::NamedMutex stateMutex;
     stateMutex.Open("_QRT_StateMutex_");
     zen::SaveUsage(stateMutex, 1, 1, 7, 9321);

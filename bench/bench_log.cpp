@@ -2,8 +2,10 @@
 // reuses it), and the plain fdatasync of a file that size for comparison: the flush is most of
 // an append's cost. Runs under a temporary root in /tmp.
 #include <benchmark/benchmark.h>
+
 #include <fcntl.h>
 #include <unistd.h>
+#include "bench/bench_root.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -19,29 +21,6 @@ namespace zen {
 namespace {
 
 namespace fs = std::filesystem;
-
-class BenchRoot {
-public:
-    BenchRoot() {
-        std::string pattern = "/tmp/zenbench.XXXXXX";
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("mkdtemp failed");
-        }
-        path_ = pattern;
-        ::setenv("ZEN_ROOT", path_.c_str(), 1);
-        if (!EnsureSharedDirectories()) {
-            throw std::runtime_error("cannot make the shared directories");
-        }
-    }
-    ~BenchRoot() {
-        ::unsetenv("ZEN_ROOT");
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-
-private:
-    fs::path path_;
-};
 
 // A warnings log filled to its limit, so that every further append recycles the oldest slot.
 class FullLog {
@@ -65,7 +44,7 @@ public:
     DBLogTable& log() { return log_; }
 
 private:
-    BenchRoot root_;
+    zen::bench::BenchRoot root_;
     NamedMutex optionsMutex_;
     uint32_t limitKb_;
     int64_t count_ = 0;
@@ -87,7 +66,7 @@ void BM_LogAppendAtLimit(benchmark::State& state) {
 BENCHMARK(BM_LogAppendAtLimit)->Arg(64)->Arg(1024)->Unit(benchmark::kMicrosecond);
 
 void BM_FdatasyncOneSlot(benchmark::State& state) {
-    BenchRoot root;
+    zen::bench::BenchRoot root;
     const fs::path file = paths::DataDir() / "flush.dat";
     const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     std::string slot(sizeof(WarningRecord) + 4, 'x');

@@ -2,6 +2,8 @@
 // load and save of a users table of 1000 records.
 #include <benchmark/benchmark.h>
 
+#include "bench/bench_root.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
@@ -40,31 +42,6 @@ void BM_NameCompare(benchmark::State& state) {
 }
 BENCHMARK(BM_NameCompare);
 
-// A scratch root for the run, so that the benchmark never touches the real data directory.
-class ScratchRoot {
-public:
-    ScratchRoot() {
-        std::string pattern = (fs::temp_directory_path() / "zenbench.XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("mkdtemp failed");
-        }
-        path_ = pattern;
-        ::setenv("ZEN_ROOT", path_.c_str(), 1);
-        if (RootIsSystem() || !EnsureSharedDirectories()) {
-            throw std::runtime_error("cannot use the scratch root " + path_.string());
-        }
-    }
-    ~ScratchRoot() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    ScratchRoot(const ScratchRoot&) = delete;
-    ScratchRoot& operator=(const ScratchRoot&) = delete;
-
-private:
-    fs::path path_;
-};
-
 constexpr int kUsers = 1000;
 
 // A saved users table of kUsers records with filled timetables.
@@ -91,7 +68,7 @@ public:
         }
     }
 
-    ScratchRoot root;
+    zen::bench::BenchRoot root;
     FastTable<FastUsersRecord> table{"ZenUsr"};
 };
 

@@ -113,8 +113,8 @@ TEST_F(DatabaseTest, OptionsRoundTripAndTruncation) {
     Options partial = OptionsDefault();
     partial.Port = 587;
     ASSERT_EQ(SerializeOptions(partial, false, false, false, mutex), 1);
-    EXPECT_EQ(partial.WarningsSize, 1024u);  // within the first 128 bytes: read
-    EXPECT_EQ(partial.Port, 587u);           // beyond them: kept
+    EXPECT_EQ(partial.WarningsSize, 1024u);           // within the first 128 bytes: read
+    EXPECT_EQ(partial.Port, 587u);                    // beyond them: kept
     EXPECT_EQ(FieldText(partial.SMTPServer), u"ma");  // its first two units are in the read part
 
     // A planted link is not followed.
@@ -201,32 +201,46 @@ ZEN_CHILD(add_messages) {
     return 0;
 }
 
+// What a control panel's message hook was handed, collected across its watcher thread.
+class ShownMessages {
+public:
+    CDBManager::MessageHook Hook() {
+        return [this](const std::u16string& text) {
+            std::lock_guard lock(guard_);
+            texts_.push_back(text);
+        };
+    }
+    std::vector<std::u16string> Texts() {
+        std::lock_guard lock(guard_);
+        return texts_;
+    }
+
+private:
+    std::mutex guard_;
+    std::vector<std::u16string> texts_;
+};
+
+// A panel's database for `user`, whose messages go to `shown`.
+void OpenPanel(CDBManager& panel, ShownMessages& shown, std::u16string_view user) {
+    panel.SetMessageHook(shown.Hook());
+    ASSERT_EQ(panel.Init(false), 1);
+    panel.SetCurrentUserName(user);
+    ASSERT_EQ(panel.SetCurrentUser(), 1);
+}
+
 TEST_F(DatabaseTest, MessagesForTheGroupArriveAsOneNotification) {
     CreateDatabase();
-    std::vector<std::u16string> shown;
-    std::mutex shownGuard;
+    ShownMessages shown;
     CDBManager panel;
-    panel.SetMessageHook([&](const std::u16string& text) {
-        std::lock_guard lock(shownGuard);
-        shown.push_back(text);
-    });
-    ASSERT_EQ(panel.Init(false), 1);
-    panel.SetCurrentUserName(u"parent");
-    ASSERT_EQ(panel.SetCurrentUser(), 1);
+    OpenPanel(panel, shown, u"parent");
 
     // A message for another group first: it stays in the table.
     ASSERT_EQ(test::RunChild("add_messages", {"kid", "for the guests"}), 0);
     // Three for this panel's group at once: one notification, with the first text.
     ASSERT_EQ(test::RunChild("add_messages", {"parent", "first", "second", "third"}), 0);
-    ASSERT_TRUE(Eventually([&] {
-        std::lock_guard lock(shownGuard);
-        return !shown.empty();
-    }));
+    ASSERT_TRUE(Eventually([&] { return !shown.Texts().empty(); }));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    {
-        std::lock_guard lock(shownGuard);
-        EXPECT_EQ(shown, std::vector<std::u16string>{u"first"});
-    }
+    EXPECT_EQ(shown.Texts(), std::vector<std::u16string>{u"first"});
     const auto left = panel.Messages().WithRecords([](auto& records) {
         std::vector<std::u16string> names;
         for (const CustomMessage& m : records) {
@@ -250,23 +264,12 @@ TEST_F(DatabaseTest, CustomWarningReplacesTheMessages) {
             return records.insert(group).second;
         });
     }
-    std::vector<std::u16string> shown;
-    std::mutex shownGuard;
+    ShownMessages shown;
     CDBManager panel;
-    panel.SetMessageHook([&](const std::u16string& text) {
-        std::lock_guard lock(shownGuard);
-        shown.push_back(text);
-    });
-    ASSERT_EQ(panel.Init(false), 1);
-    panel.SetCurrentUserName(u"parent");
-    ASSERT_EQ(panel.SetCurrentUser(), 1);
+    OpenPanel(panel, shown, u"parent");
     ASSERT_EQ(test::RunChild("add_messages", {"parent", "plain text"}), 0);
-    ASSERT_TRUE(Eventually([&] {
-        std::lock_guard lock(shownGuard);
-        return !shown.empty();
-    }));
-    std::lock_guard lock(shownGuard);
-    EXPECT_EQ(shown.front(), u"Time to stop, please.");
+    ASSERT_TRUE(Eventually([&] { return !shown.Texts().empty(); }));
+    EXPECT_EQ(shown.Texts().front(), u"Time to stop, please.");
 }
 
 TEST_F(DatabaseTest, DeviceStateIsSavedOnlyWhenItChangesAndFits) {

@@ -4,23 +4,10 @@
 #include "common/db/fast_table.h"
 #include "platform/text.h"
 #include "support/temp_root.h"
+#include "tests/db/table_fixtures.h"
 
 namespace zen {
 namespace {
-
-const std::string kSignature("v2.0\x07", 5);
-
-FastUsersRecord User(std::u16string_view name, uint32_t id) {
-    FastUsersRecord record{};
-    SetFieldText(record.name, name);
-    record.UserID = id;
-    return record;
-}
-
-std::string Stored(FastUsersRecord record) {
-    DataFileKey::Encipher(record);
-    return std::string(reinterpret_cast<const char*>(&record), sizeof record);
-}
 
 std::vector<std::u16string> Names(FastTable<FastUsersRecord>& table) {
     return table.WithRecords([](auto& records) {
@@ -52,22 +39,26 @@ TEST_F(FastTableTest, LoadsWhatTheFileHolds) {
         std::vector<std::u16string> names;
         bool badFormat;
     };
-    const std::string tom = Stored(User(u"tom", 4));
-    const std::string ann = Stored(User(u"ann", 5));
+    const std::string tom = test::Stored(test::User(u"tom", 4));
+    const std::string ann = test::Stored(test::User(u"ann", 5));
     const Case cases[] = {
-        {"signature only", kSignature, 1, {}, false},
+        {"signature only", test::kTableSignature, 1, {}, false},
         {"empty file", "", 0, {}, true},
         {"wrong signature", "v2.1\x07" + tom, 0, {}, true},
         {"cut signature", "v2.0", 0, {}, true},
-        {"trailing partial record", kSignature + tom + ann.substr(0, 100), 1, {u"tom"}, false},
-        {"sorted on load", kSignature + tom + ann, 1, {u"ann", u"tom"}, false},
+        {"trailing partial record",
+         test::kTableSignature + tom + ann.substr(0, 100),
+         1,
+         {u"tom"},
+         false},
+        {"sorted on load", test::kTableSignature + tom + ann, 1, {u"ann", u"tom"}, false},
         {"case duplicate keeps the first",
-         kSignature + tom + Stored(User(u"TOM", 9)),
+         test::kTableSignature + tom + test::Stored(test::User(u"TOM", 9)),
          1,
          {u"tom"},
          false},
         {"dot duplicate keeps the first",
-         kSignature + Stored(User(u"tom.x", 7)) + tom,
+         test::kTableSignature + test::Stored(test::User(u"tom.x", 7)) + tom,
          1,
          {u"tom.x"},
          false},
@@ -75,7 +66,7 @@ TEST_F(FastTableTest, LoadsWhatTheFileHolds) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         std::filesystem::remove(root / "var/log/zen-err.log");
-        ASSERT_EQ(table.Insert(User(u"stale", 1)), 1);
+        ASSERT_EQ(table.Insert(test::User(u"stale", 1)), 1);
         test::WriteAll(file(), c.bytes);
         EXPECT_EQ(table.Load(), c.result);
         EXPECT_EQ(Names(table), c.names);
@@ -87,7 +78,7 @@ TEST_F(FastTableTest, LoadsWhatTheFileHolds) {
 }
 
 TEST_F(FastTableTest, FieldsSurviveSaveAndLoadByteForByte) {
-    FastUsersRecord tom = User(u"tom", 4);
+    FastUsersRecord tom = test::User(u"tom", 4);
     tom.ParentID = 3;
     tom.timetables[kInternetSlot].rows[2][5] = 0xA5;
     tom.limits[kPowerSlot].minutes[6] = 90;
@@ -97,26 +88,26 @@ TEST_F(FastTableTest, FieldsSurviveSaveAndLoadByteForByte) {
 
     const std::string bytes = test::ReadAll(file());
     ASSERT_EQ(bytes.size(), 5 + sizeof(FastUsersRecord));
-    EXPECT_EQ(bytes.substr(0, 5), kSignature);
+    EXPECT_EQ(bytes.substr(0, 5), test::kTableSignature);
     EXPECT_EQ(bytes.substr(5 + 1120), std::string(4, '\x5C'));
 
     FastTable<FastUsersRecord> other("ZenUsr");
     ASSERT_EQ(other.Open(false), 1);
     ASSERT_EQ(other.Load(), 1);
-    FastUsersRecord key = User(u"TOM", 0);
+    FastUsersRecord key = test::User(u"TOM", 0);
     ASSERT_EQ(other.Find(key), 1);
     EXPECT_EQ(std::memcmp(&key, &tom, sizeof tom), 0);
 }
 
 TEST_F(FastTableTest, ReloadsOnlyWhenAnotherSaveHappened) {
-    ASSERT_EQ(table.Insert(User(u"tom", 4)), 1);
+    ASSERT_EQ(table.Insert(test::User(u"tom", 4)), 1);
     ASSERT_EQ(table.Save(), 1);
     EXPECT_EQ(table.ReloadIfChanged(), 0);  // its own save
 
     FastTable<FastUsersRecord> other("ZenUsr");
     ASSERT_EQ(other.Open(false), 1);
     ASSERT_EQ(other.Load(), 1);
-    ASSERT_EQ(other.Insert(User(u"ann", 5)), 1);
+    ASSERT_EQ(other.Insert(test::User(u"ann", 5)), 1);
     ASSERT_EQ(other.Save(), 1);  // within the same second as the first save
     EXPECT_EQ(table.ReloadIfChanged(), 1);
     EXPECT_EQ(Names(table), (std::vector<std::u16string>{u"ann", u"tom"}));
@@ -131,26 +122,27 @@ TEST_F(FastTableTest, MissingFileFailsForReadersAndIsMadeByTheCreator) {
     FastTable<FastUsersRecord> creator("ZenUsr");
     ASSERT_EQ(creator.Open(true), 1);
     EXPECT_EQ(creator.Load(), 1);
-    EXPECT_EQ(test::ReadAll(file()), kSignature);
+    EXPECT_EQ(test::ReadAll(file()), test::kTableSignature);
     EXPECT_EQ(std::filesystem::status(file()).permissions(), std::filesystem::perms(0666));
 }
 
 TEST_F(FastTableTest, PlantedLinkIsNeitherReadNorWrittenThrough) {
     const auto target = root / "secret";
-    test::WriteAll(target, kSignature + Stored(User(u"intruder", 9)));
+    test::WriteAll(target, test::kTableSignature + test::Stored(test::User(u"intruder", 9)));
     std::filesystem::create_symlink(target, file());
     EXPECT_EQ(table.Load(), 0);
     EXPECT_TRUE(Names(table).empty());
 
-    ASSERT_EQ(table.Insert(User(u"tom", 4)), 1);
+    ASSERT_EQ(table.Insert(test::User(u"tom", 4)), 1);
     ASSERT_EQ(table.Save(), 1);
     EXPECT_FALSE(std::filesystem::is_symlink(file()));
-    EXPECT_EQ(test::ReadAll(target), kSignature + Stored(User(u"intruder", 9)));
+    EXPECT_EQ(test::ReadAll(target),
+              test::kTableSignature + test::Stored(test::User(u"intruder", 9)));
 }
 
 TEST_F(FastTableTest, ClosedTableDoesNothing) {
     FastTable<FastUsersRecord> closed("ZenUsr");
-    FastUsersRecord key = User(u"tom", 4);
+    FastUsersRecord key = test::User(u"tom", 4);
     EXPECT_EQ(closed.Insert(key), 0);
     EXPECT_EQ(closed.Find(key), 0);
     EXPECT_EQ(closed.Load(), 0);

@@ -15,6 +15,7 @@
 #include "common/db/fast_table.h"
 #include "platform/text.h"
 #include "support/temp_root.h"
+#include "tests/db/table_fixtures.h"
 
 namespace zen {
 namespace {
@@ -22,21 +23,8 @@ namespace {
 namespace fs = std::filesystem;
 using Users = FastTable<FastUsersRecord>;
 
-const std::string kSignature("v2.0\x07", 5);
 const std::string kBadFormat = "ShowSysError: Code: Code: 0x80070805, Bad File Format\r\n";
 const std::string kUnableToOpen = ", Unable to open the ZenUsr\r\n";
-
-FastUsersRecord User(std::u16string_view name, uint32_t id) {
-    FastUsersRecord record{};
-    SetFieldText(record.name, name);
-    record.UserID = id;
-    return record;
-}
-
-std::string Stored(FastUsersRecord record) {
-    DataFileKey::Encipher(record);
-    return std::string(reinterpret_cast<const char*>(&record), sizeof record);
-}
 
 std::string Garbage(std::size_t size) {
     std::mt19937 random(size);
@@ -91,7 +79,8 @@ class TableHostileTest : public test::RootedTest {
 protected:
     void SetUp() override {
         fs::create_directory(outside);
-        test::WriteAll(outside / "secret", kSignature + Stored(User(u"intruder", 9)));
+        test::WriteAll(outside / "secret",
+                       test::kTableSignature + test::Stored(test::User(u"intruder", 9)));
     }
 
     const fs::path outside = root / "outside";
@@ -101,19 +90,19 @@ TEST_F(TableHostileTest, HostileFilesFailCleanlyAndStayInTheDataDirectory) {
     const auto write = [](std::string bytes) {
         return [bytes](const fs::path& file, const fs::path&) { test::WriteAll(file, bytes); };
     };
-    std::string manyUsers = kSignature;
+    std::string manyUsers = test::kTableSignature;
     for (uint32_t i = 0; i < 3000; ++i) {
-        manyUsers += Stored(User(Utf8ToUtf16("user" + std::to_string(i)), i));
+        manyUsers += test::Stored(test::User(Utf8ToUtf16("user" + std::to_string(i)), i));
     }
     const Case cases[] = {
         {"garbage", write(Garbage(5000)), 0, 0, kBadFormat, 1},
-        {"garbage records", write(kSignature + Garbage(sizeof(FastUsersRecord) * 40 + 77)), 1, 40,
-         "", 1},
+        {"garbage records",
+         write(test::kTableSignature + Garbage(sizeof(FastUsersRecord) * 40 + 77)), 1, 40, "", 1},
         {"many records cut off", write(manyUsers.substr(0, manyUsers.size() - 600)), 1, 2999, "",
          1},
         {"sparse giant file",
          [](const fs::path& file, const fs::path&) {
-             test::WriteAll(file, kSignature);
+             test::WriteAll(file, test::kTableSignature);
              fs::resize_file(file, uintmax_t{64} << 30);
          },
          0, 0, kBadFormat, 1},
@@ -167,10 +156,11 @@ TEST_F(TableHostileTest, HostileFilesFailCleanlyAndStayInTheDataDirectory) {
 
         // A save replaces whatever was planted by a table of its own, or fails.
         table.Clear();
-        ASSERT_EQ(table.Insert(User(u"tom", 4)), 1);
+        ASSERT_EQ(table.Insert(test::User(u"tom", 4)), 1);
         EXPECT_EQ(table.Save(), c.saved);
         if (c.saved == 1) {
-            EXPECT_EQ(test::ReadAll(table.FilePath()), kSignature + Stored(User(u"tom", 4)));
+            EXPECT_EQ(test::ReadAll(table.FilePath()),
+                      test::kTableSignature + test::Stored(test::User(u"tom", 4)));
             EXPECT_EQ(fs::hard_link_count(table.FilePath()), 1u);
         }
         EXPECT_EQ(Snapshot(outside), before);
@@ -183,7 +173,7 @@ TEST_F(TableHostileTest, CreatorReplacesAPlantedLinkWithoutFollowingIt) {
     fs::create_symlink(outside / "new", table.FilePath());
     const auto before = Snapshot(outside);
     EXPECT_EQ(table.Load(), 1);  // made anew, as a missing file is
-    EXPECT_EQ(test::ReadAll(table.FilePath()), kSignature);
+    EXPECT_EQ(test::ReadAll(table.FilePath()), test::kTableSignature);
     EXPECT_FALSE(fs::is_symlink(table.FilePath()));
     EXPECT_EQ(Snapshot(outside), before);
 }
