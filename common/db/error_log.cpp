@@ -68,7 +68,15 @@ void LogError(const char* format, ...) {
     char stamp[32];
     std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d, %02d/%02d/%02d", now.hour, now.minute,
                   now.second, now.month, now.day, now.year % 100);
-    WriteLine(std::string(stamp) + ", " + ModulePath() + ", " + message + "\r\n");
+    std::string line;
+    line.reserve(64 + ModulePath().size() + message.size());
+    line.append(stamp)
+        .append(", ")
+        .append(ModulePath())
+        .append(", ")
+        .append(message)
+        .append("\r\n");
+    WriteLine(line);
     errno = savedErrno;
 }
 
