@@ -5,8 +5,10 @@
 #include <sys/signalfd.h>
 
 #include <cerrno>
+#include <cstdio>
 
 #include "common/db/error_log.h"
+#include "platform/root.h"
 #include "service/service_context.h"
 #include "service/session_logon.h"
 #include "service/work.h"
@@ -16,6 +18,7 @@ namespace zen {
 ServiceMainLoop::ServiceMainLoop(std::string name, bool debugMode)
     : debugMode_(debugMode), context_(std::make_unique<ServiceContext>()) {
     context_->name = std::move(name);
+    context_->debugMode = debugMode;
 }
 
 ServiceMainLoop::~ServiceMainLoop() = default;
@@ -95,6 +98,10 @@ void ServiceMainLoop::Start() {
         LogError("AssociateDevice () : CreateIoCompletionPort failed");
     }
     status_.AdvanceStatus();
+    if (debugMode_) {
+        std::fprintf(stderr, "zensvc: running; the clock answers on %s\n",
+                     paths::TimeSocket().c_str());
+    }
 }
 
 void ServiceMainLoop::Stop(uint32_t code) {
@@ -105,6 +112,9 @@ void ServiceMainLoop::Stop(uint32_t code) {
     }
     timeSocket_.Close();
     status_.AdvanceStatus();
+    if (debugMode_) {
+        std::fprintf(stderr, "zensvc: stopped by control code %u\n", code);
+    }
 }
 
 void ServiceMainLoop::HandleSignal() {

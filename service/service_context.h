@@ -28,6 +28,7 @@ struct Worker {
 // worker threads and the managers (owned, in creation order, until the process ends).
 struct ServiceContext {
     std::string name;
+    bool debugMode = false;
     CDBManager db;
     // Private to the service: set when the work stops.
     NamedEvent stopEvent;

@@ -1,5 +1,7 @@
 #include "service/tick.h"
 
+#include <cstdio>
+
 #include "platform/console_user.h"
 #include "platform/text.h"
 #include "service/options_gate.h"
@@ -8,8 +10,14 @@
 namespace zen {
 
 void RunTick(ServiceContext& context) {
-    context.db.SetCurrentUserName(Utf8ToUtf16(ConsoleUserName()));
+    const std::string consoleUser = ConsoleUserName();
+    context.db.SetCurrentUserName(Utf8ToUtf16(consoleUser));
     context.db.SetCurrentUser();
+    if (context.debugMode) {
+        // A debug run shows each tick on the terminal.
+        std::fprintf(stderr, "zensvc: tick: console user \"%s\", rules of \"%s\"\n",
+                     consoleUser.c_str(), Utf16ToUtf8(context.db.CurrentGroupName()).c_str());
+    }
     for (const auto& manager : context.managers) {
         manager->Tick();
     }
