@@ -1,0 +1,73 @@
+#!/usr/bin/python3
+"""A private system bus with python3-dbusmock's logind template, for the session tests.
+
+Starts dbus-daemon on a socket in the given folder and dbusmock's logind on it, prints
+"ADDRESS <bus address>", then takes one command per line on standard input and answers "OK":
+  session ID UID NAME   a new active session on seat0, announced with SessionNew
+  activate ID           makes an existing session seat0's active one
+Ends both processes when standard input closes.
+"""
+import os
+import subprocess
+import sys
+import time
+
+import dbus
+
+LOGIND = "org.freedesktop.login1"
+MANAGER_PATH = "/org/freedesktop/login1"
+
+
+def wait_for_name(bus, name):
+    for _ in range(200):
+        if bus.name_has_owner(name):
+            return
+        time.sleep(0.05)
+    raise RuntimeError(f"{name} did not appear")
+
+
+def main():
+    folder = sys.argv[1]
+    address = f"unix:path={os.path.join(folder, 'system_bus_socket')}"
+    daemon = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--nopidfile",
+                               f"--address={address}"], stderr=subprocess.DEVNULL)
+    env = dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS=address)
+    mock = None
+    try:
+        for _ in range(200):
+            if os.path.exists(os.path.join(folder, "system_bus_socket")):
+                break
+            time.sleep(0.05)
+        mock = subprocess.Popen([sys.executable, "-m", "dbusmock", "--system", "--template",
+                                 "logind"], env=env, stdout=subprocess.DEVNULL)
+        bus = dbus.bus.BusConnection(address)
+        wait_for_name(bus, LOGIND)
+        manager = bus.get_object(LOGIND, MANAGER_PATH)
+        print(f"ADDRESS {address}", flush=True)
+        for line in sys.stdin:
+            words = line.split()
+            if words[:1] == ["session"]:
+                session_id, uid, name = words[1], int(words[2]), words[3]
+                path = manager.AddSession(session_id, "seat0", dbus.UInt32(uid), name, True,
+                                          dbus_interface="org.freedesktop.DBus.Mock")
+                manager.EmitSignal("org.freedesktop.login1.Manager", "SessionNew", "so",
+                                   [session_id, dbus.ObjectPath(path)],
+                                   dbus_interface="org.freedesktop.DBus.Mock")
+            elif words[:1] == ["activate"]:
+                session_id = words[1]
+                seat = bus.get_object(LOGIND, MANAGER_PATH + "/seat/seat0")
+                seat.Set("org.freedesktop.login1.Seat", "ActiveSession",
+                         dbus.Struct((session_id, dbus.ObjectPath(
+                             f"{MANAGER_PATH}/session/{session_id}"))),
+                         dbus_interface="org.freedesktop.DBus.Properties")
+            print("OK", flush=True)
+    finally:
+        if mock:
+            mock.terminate()
+            mock.wait()
+        daemon.terminate()
+        daemon.wait()
+
+
+if __name__ == "__main__":
+    main()
