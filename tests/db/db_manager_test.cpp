@@ -8,24 +8,15 @@
 #include "common/db/rules_model.h"
 #include "platform/text.h"
 #include "support/child_process.h"
+#include "support/eventually.h"
 #include "support/temp_root.h"
 
 namespace zen {
 namespace {
 
-namespace fs = std::filesystem;
+using test::Eventually;
 
-// Polls until `done` holds, for at most five seconds.
-template <typename Done>
-bool Eventually(Done done) {
-    for (int i = 0; i < 500; ++i) {
-        if (done()) {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return done();
-}
+namespace fs = std::filesystem;
 
 class DatabaseTest : public test::RootedTest {
 protected:

@@ -13,24 +13,16 @@
 #include "common/db/usage_state.h"
 #include "platform/clock.h"
 #include "platform/text.h"
+#include "support/eventually.h"
 #include "support/temp_root.h"
 #include "zenctl/zenctl_runner.h"
 
 namespace zen {
 namespace {
 
-using test::Zenctl;
+using test::Eventually;
 
-template <typename Done>
-bool Eventually(Done done) {
-    for (int i = 0; i < 500; ++i) {
-        if (done()) {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return done();
-}
+using test::Zenctl;
 
 // A database made by "zenctl init", with the group "Kids" and its user "alice".
 class ZenctlTest : public test::RootedTest {

@@ -15,7 +15,6 @@ constexpr std::string_view kGlobalOptions =
     "  --password-file FILE  read the administrator password from FILE's first line\n"
     "  --help, -h            this help\n";
 
-// The mail commands ("mail test", "mail report") join this table with the mailer.
 const Command kCommands[] = {
     {"paths", "paths [USER [CATEGORY]]", "show the root, the machine id and every data file",
      "With USER, also the usage counter files of that user (of one CATEGORY when given).", 0, 2,
@@ -84,6 +83,12 @@ const Command kCommands[] = {
     {"log", "log warnings|activity [--clear]", "the records of a log, oldest first",
      "The lines are those of the daily report. --clear empties the log.", 1, 1, RunLog},
     {"messages", "messages", "the messages waiting for the control panels", "", 0, 0, RunMessages},
+    {"mail", "mail test|report", "send a test notification or the daily report now",
+     "test: the notification e-mail \"Test notification e-mail settings\".\n"
+     "report: the daily report, made and sent as the service makes it, except that the time\n"
+     "of the last report is left alone.\n"
+     "Both print the mail server's last answer; the exit code is 4 when the mail did not go.",
+     1, 1, RunMail},
 };
 
 }  // namespace

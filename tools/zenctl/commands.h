@@ -57,5 +57,6 @@ void RunCheck(Session& session, const Words& words);
 void RunUsage(Session& session, const Words& words);
 void RunLog(Session& session, const Words& words);
 void RunMessages(Session& session, const Words& words);
+void RunMail(Session& session, const Words& words);
 
 }  // namespace zen::ctl

@@ -13,6 +13,7 @@ enum ExitCode : int {
     kExitRefused = 1,        // the rules refuse the change, or a name is unknown
     kExitUsage = 2,          // the command line is wrong: syntax, times, categories, ranges
     kExitNoDatabase = 3,     // the database cannot be opened or written
+    kExitMailFailed = 4,     // the mail server did not take the mail
     kExitWrongPassword = 5,  // the administrator password was not given correctly
 };
 
