@@ -10,6 +10,7 @@
 #include "common/db/checksum.h"
 #include "common/db/error_log.h"
 #include "common/db/name_compare.h"
+#include "common/db/object_names.h"
 #include "common/db/options_file.h"
 #include "common/db/protected_programs.h"
 #include "common/db/rules_model.h"
@@ -22,9 +23,6 @@
 namespace zen {
 namespace {
 
-constexpr char kOptionsMutexName[] = "_QRT_OptionsMutex_";
-constexpr char kStateMutexName[] = "_QRT_StateMutex_";
-constexpr char kReloadEventName[] = "__Zentimo_Reload_Event__";
 constexpr uint32_t kInitFailed = 0x80040100;
 constexpr auto kWatcherStopTimeout = std::chrono::milliseconds(10000);
 

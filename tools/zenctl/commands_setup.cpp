@@ -5,6 +5,7 @@
 
 #include "common/db/checksum.h"
 #include "common/db/machine_id.h"
+#include "common/db/object_names.h"
 #include "common/db/options_file.h"
 #include "common/db/rules_model.h"
 #include "common/db/usage_state.h"
@@ -27,7 +28,7 @@ std::string MachineIdText() {
 std::u16string StoredPassword() {
     NamedMutex optionsMutex;
     Options options = OptionsDefault();
-    if (!optionsMutex.Open("_QRT_OptionsMutex_") ||
+    if (!optionsMutex.Open(kOptionsMutexName) ||
         SerializeOptions(options, false, false, false, optionsMutex) == 0) {
         throw CommandError(kExitNoDatabase,
                            "cannot read the options file " + OptionsFilePath().string());
