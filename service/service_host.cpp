@@ -1,7 +1,6 @@
 #include "service/service_host.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <systemd/sd-daemon.h>
@@ -101,8 +100,10 @@ bool DetachedServiceRuns() {
         return false;
     }
     try {
-        const pid_t pid = static_cast<pid_t>(std::stol(*text));
-        return pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM);
+        // A pid of a process that ended may have been given to another program since.
+        const std::string pid = std::to_string(std::stol(*text));
+        std::error_code error;
+        return std::filesystem::read_symlink("/proc/" + pid + "/exe", error) == OwnProgramPath();
     } catch (const std::exception&) {
         return false;
     }

@@ -24,7 +24,7 @@ bool Systemctl(std::initializer_list<std::string_view> arguments);
 // The pid file of a service started without systemd: run/zentimo/zensvc.pid.
 std::filesystem::path PidFile();
 
-// True when the pid file names a live process.
+// True when the pid file names a running process of this program.
 bool DetachedServiceRuns();
 
 // Starts `program /service` in a session of its own, detached from this process, and writes
