@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
-# A first look at Zentimo: builds zenctl and runs it on a rules database in a fresh temporary
-# root. Nothing outside that directory is read or written (ZEN_ROOT and --root point there).
+# A first look at Zentimo: builds zenctl and zensvc, runs zenctl on a rules database in a
+# fresh temporary root, then the service in debug mode on the same root. Nothing outside that
+# directory is read or written (ZEN_ROOT and --root point there; under such a root the
+# service never talks to systemd and takes the console user from the file run/zentimo/seat).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/deps.sh
 
-echo "== building zenctl"
+echo "== building zenctl and zensvc"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build --target zenctl -j "$(nproc)" >/dev/null
+cmake --build build --target zenctl zensvc -j "$(nproc)" >/dev/null
 
 root=$(mktemp -d -t zentimo-demo.XXXXXX)
 export ZEN_ROOT=$root
@@ -29,5 +31,41 @@ zenctl show Kids | sed -n '/^Internet timetable/,/^Internet daily limit/p'
 zenctl show Kids | grep '^Power daily limit'
 step check alice internet --at "Mon 09:00"
 step check alice internet --at "Mon 16:00"
+
+# The service runs as root (its stop event is root's alone), still only under the demo root.
+as_root=()
+[ "$(id -u)" -eq 0 ] || as_root=(sudo env "ZEN_ROOT=$root")
+run=$root/run/zentimo
+
+printf '\n== zensvc -debug, with "bob" (unknown so far) at the console\n'
+echo bob >"$run/seat"
+"${as_root[@]}" build/service/zensvc -debug 2>"$root/zensvc.log" &
+service=$!
+trap '"${as_root[@]}" kill "$service" 2>/dev/null || true' EXIT
+until grep -q "zensvc: tick:" "$root/zensvc.log" 2>/dev/null; do sleep 0.2; done
+cat "$root/zensvc.log"
+step users
+
+printf '\n$ ask the time socket %s\n' "$run/ZenNamedPipe"
+/usr/bin/python3 - "$run/ZenNamedPipe" <<'PY'
+import socket, struct, sys
+with socket.socket(socket.AF_UNIX) as s:
+    s.connect(sys.argv[1])
+    data = s.recv(64)
+y, mo, wd, d, h, mi, sec, ms = struct.unpack("<8H", data)
+print(f"{len(data)} bytes: {y:04}-{mo:02}-{d:02} {h:02}:{mi:02}:{sec:02}.{ms:03} UTC, weekday {wd}")
+PY
+
+printf '\n$ send control code 129 (as root) to %s\n' "$run/control"
+"${as_root[@]}" /usr/bin/python3 - "$run/control" <<'PY'
+import socket, struct, sys
+with socket.socket(socket.AF_UNIX) as s:
+    s.connect(sys.argv[1])
+    s.sendall(struct.pack("<I", 129))
+    print("answer:", struct.unpack("<I", s.recv(4))[0])
+PY
+wait "$service" || true
+trap - EXIT
+tail -n 1 "$root/zensvc.log"
 
 printf '\nThe demonstration root is %s (remove it with: rm -rf %s)\n' "$root" "$root"
