@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 
+#include <cerrno>
 #include <cstring>
 
 namespace zen {
@@ -28,6 +29,11 @@ UniqueFd ListenUnix(const std::filesystem::path& path, int backlog) {
     }
     struct stat old {};
     if (::lstat(path.c_str(), &old) == 0 && S_ISSOCK(old.st_mode)) {
+        // Another running instance keeps its socket; only a dead one's is replaced.
+        if (ConnectUnix(path)) {
+            errno = EADDRINUSE;
+            return {};
+        }
         ::unlink(path.c_str());
     }
     UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));

@@ -7,7 +7,8 @@
 namespace zen {
 
 // A listening Unix stream socket at `path` (non-blocking, close-on-exec) that every account
-// may connect to. A socket left by an earlier run is replaced; nothing else at that path is.
+// may connect to. A socket left by an earlier run is replaced; one that a running process
+// still listens on, or anything that is not a socket, is not.
 UniqueFd ListenUnix(const std::filesystem::path& path, int backlog);
 
 // Connects to the socket at `path`; no descriptor when nobody listens there.

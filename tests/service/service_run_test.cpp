@@ -78,6 +78,11 @@ TEST_F(ServiceRunTest, TicksAfterFiveSecondsServesTheClockAndStopsOnlyForRoot) {
     EXPECT_FALSE(service.WaitExit(300ms));
     EXPECT_EQ(AskTheClock().size(), 16u);
 
+    // A second instance does not take the running one's sockets.
+    EXPECT_FALSE(ListenUnix(paths::TimeSocket(), 1));
+    EXPECT_FALSE(ListenUnix(paths::ControlSocket(), 1));
+    EXPECT_EQ(AskTheClock().size(), 16u);
+
     // Root's code 129 stops the loop; the clock is gone with it.
     EXPECT_TRUE(SendControlCode(kStopCode));
     EXPECT_EQ(service.WaitExit(5s), std::optional<int>(129)) << service.Stderr();
