@@ -55,13 +55,17 @@ void CZenZip::AddNewFile(const std::string& path, const std::string& nameInArchi
     if (in.bad()) {
         throw CZipException("cannot read " + path);
     }
-    // libzip frees the copy once the archive is written or discarded.
-    void* copy = std::malloc(bytes.empty() ? 1 : bytes.size());
-    if (copy == nullptr) {
-        throw CZipException("out of memory for " + path);
+    // libzip frees the copy once the archive is written or discarded; an empty file has no
+    // buffer at all, as libzip does not take ownership of an empty one.
+    void* copy = nullptr;
+    if (!bytes.empty()) {
+        copy = std::malloc(bytes.size());
+        if (copy == nullptr) {
+            throw CZipException("out of memory for " + path);
+        }
+        std::memcpy(copy, bytes.data(), bytes.size());
     }
-    std::memcpy(copy, bytes.data(), bytes.size());
-    zip_source_t* source = zip_source_buffer(archive_, copy, bytes.size(), 1);
+    zip_source_t* source = zip_source_buffer(archive_, copy, bytes.size(), copy != nullptr ? 1 : 0);
     if (source == nullptr) {
         std::free(copy);
         Throw("cannot add " + path, archive_);
