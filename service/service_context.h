@@ -7,16 +7,13 @@
 #include <vector>
 
 #include "common/db/db_manager.h"
+#include "common/db/object_names.h"
 #include "platform/named_event.h"
 #include "platform/unique_fd.h"
 #include "service/manager.h"
 #include "service/report_schedule.h"
 
 namespace zen {
-
-inline constexpr const char* kStopEventName = "__Zentimo_Stop_Event__";
-inline constexpr const char* kPanelStopEventName = "__Zentimo_CP_Stop__";
-inline constexpr const char* kOptionsMutexName = "_QRT_OptionsMutex_";
 
 // A worker thread whose end can be waited for with a limit.
 struct Worker {
