@@ -9,7 +9,7 @@ namespace zen {
 std::vector<std::filesystem::path> ProtectedPrograms() {
     const std::filesystem::path folder = paths::ProgramFolder();
     const std::filesystem::path candidates[] = {
-        folder / "bin/zencp",   folder / "sbin/zensvc", "/usr/lib/systemd/systemd",
+        folder / "bin/zencp",   folder / "bin/zensvc",  "/usr/lib/systemd/systemd",
         "/lib/systemd/systemd", "/usr/bin/dbus-daemon", "/usr/bin/dbus-broker",
     };
     std::vector<std::filesystem::path> found;
