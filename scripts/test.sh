@@ -9,6 +9,24 @@ scripts/deps.sh
 jobs=$(nproc)
 fuzz_seconds=${ZEN_FUZZ_SECONDS:-20}
 
+passed=0
+failed=0
+# Runs one build's suite and adds its counts to the totals.
+run_suite() {  # run_suite DIR [environment...]
+    local dir=$1 log
+    shift
+    log=$(mktemp)
+    env "$@" ctest --test-dir "$dir" -j "$jobs" --output-on-failure | tee "$log"
+    local summary
+    summary=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1)
+    rm -f "$log"
+    local total bad
+    total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$summary")
+    bad=$(sed -E 's/.*passed, ([0-9]+) tests failed.*/\1/' <<<"$summary")
+    passed=$((passed + total - bad))
+    failed=$((failed + bad))
+}
+
 build() {  # build DIR [cmake args...]
     local dir=$1
     shift
@@ -18,18 +36,19 @@ build() {  # build DIR [cmake args...]
 
 echo "== regular build"
 build build
-ctest --test-dir build -j "$jobs" --output-on-failure
+run_suite build
 
 if [ "${ZEN_SKIP_SANITIZE:-0}" != 1 ]; then
     echo "== sanitizer build (ASan + UBSan)"
     build build-asan -DZEN_SANITIZE=ON
-    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-        ctest --test-dir build-asan -j "$jobs" --output-on-failure
+    run_suite build-asan ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1
 fi
 
 if [ "${ZEN_SKIP_FUZZ:-0}" != 1 ]; then
     echo "== fuzzing (${fuzz_seconds}s per target)"
-    CC=clang CXX=clang++ build build-fuzz -DZEN_FUZZ=ON -DZEN_TESTS=OFF
+    CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DZEN_FUZZ=ON -DZEN_TESTS=OFF >/dev/null
+    cmake --build build-fuzz -j "$jobs" --target fuzzers
     for fuzzer in build-fuzz/tests/fuzz/fuzz_*; do
         [ -x "$fuzzer" ] || continue
         corpus=$(mktemp -d)
@@ -37,3 +56,5 @@ if [ "${ZEN_SKIP_FUZZ:-0}" != 1 ]; then
         rm -rf "$corpus"
     done
 fi
+
+echo "suite: $passed passed, $failed failed"
