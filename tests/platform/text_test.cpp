@@ -18,8 +18,8 @@ TEST(Text, IllFormedInputIsReplacedOrRefused) {
         std::u16string lenient;
     };
     const Case cases[] = {
-        {"a\xC3", u"a\uFFFD"},             // cut sequence
-        {"\xC0\xAF", u"\uFFFD\uFFFD"},     // overlong form
+        {"a\xC3", u"a\uFFFD"},                    // cut sequence
+        {"\xC0\xAF", u"\uFFFD\uFFFD"},            // overlong form
         {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},  // encoded surrogate
         {"\xFF", u"\uFFFD"},
     };
@@ -28,7 +28,9 @@ TEST(Text, IllFormedInputIsReplacedOrRefused) {
         EXPECT_FALSE(Utf8ToUtf16Strict(c.utf8).has_value());
     }
     const std::u16string unpaired{u'a', char16_t(0xD800), u'b'};
-    EXPECT_EQ(Utf16ToUtf8(unpaired), "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(Utf16ToUtf8(unpaired),
+              "a\xEF\xBF\xBD"
+              "b");
     EXPECT_FALSE(Utf16ToUtf8Strict(unpaired).has_value());
 }
 
