@@ -174,10 +174,14 @@ uint32_t MinutesUsedToday(UsersTable& users, NamedMutex& stateMutex, std::u16str
     if (!group || group->limits[RulesOf(category).slot].enable == 0) {
         return 0;
     }
+    return MinutesCountedOn(stateMutex, user, category, BreakDownLocal(Now()).yearDay);
+}
+
+uint32_t MinutesCountedOn(NamedMutex& stateMutex, std::u16string_view user, Category category,
+                          int yearDay) {
     const UsageRead read =
         LoadUsageRemembered(stateMutex, StringCrc(user), RulesOf(category).seed, false);
-    if (!read.loaded ||
-        BreakDownLocal(read.counter.savedTime).yearDay != BreakDownLocal(Now()).yearDay) {
+    if (!read.loaded || BreakDownLocal(read.counter.savedTime).yearDay != yearDay) {
         return 0;
     }
     return read.counter.minutesUsed;

@@ -84,4 +84,9 @@ DailyLimitResult CheckGroupDailyLimit(UsersTable& users, NamedMutex& stateMutex,
 uint32_t MinutesUsedToday(UsersTable& users, NamedMutex& stateMutex, std::u16string_view user,
                           Category category);
 
+// Minutes counted for the user and category on the local day of the year `yearDay`, whatever
+// the limits say; 0 when the counter is absent or of another day. Never writes.
+uint32_t MinutesCountedOn(NamedMutex& stateMutex, std::u16string_view user, Category category,
+                          int yearDay);
+
 }  // namespace zen

@@ -4,8 +4,6 @@
 #include <ostream>
 
 #include "common/db/access.h"
-#include "common/db/checksum.h"
-#include "common/db/usage_state.h"
 #include "platform/clock.h"
 #include "platform/local_time.h"
 #include "platform/text.h"
@@ -38,18 +36,6 @@ Subject FindSubject(CDBManager& db, const std::string& word) {
     return {*record, *group, true};
 }
 
-// The minutes counted for the pair on the local day of `day`: the counter's own day must be
-// that day, as the evaluations read it. The counter is keyed by the stored name exactly.
-uint32_t MinutesUsedOn(CDBManager& db, const FastUsersRecord& user, Category category,
-                       const LocalTime& day) {
-    const UsageRead read = LoadUsageRemembered(db.StateMutex(), StringCrc(FieldText(user.name)),
-                                               RulesOf(category).seed, false);
-    if (!read.loaded || BreakDownLocal(read.counter.savedTime).yearDay != day.yearDay) {
-        return 0;
-    }
-    return read.counter.minutesUsed;
-}
-
 std::string MomentText(const LocalTime& t) {
     char text[40];
     std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d", t.year, t.month, t.day, t.hour,
@@ -66,7 +52,8 @@ Json LimitJson(CDBManager& db, const Subject& subject, Category category, const 
     const uint32_t limit = block.minutes[at.weekday];
     Json json = Json::Object().Set("minutes", limit);
     if (subject.isUser) {
-        const uint32_t used = MinutesUsedOn(db, subject.record, category, at);
+        const uint32_t used =
+            MinutesCountedOn(db.StateMutex(), FieldText(subject.record.name), category, at.yearDay);
         json.Set("used", used).Set("reached", used >= limit);
     }
     return json;
@@ -135,7 +122,8 @@ void RunUsage(Session& session, const Words& words) {
     std::string text;
     for (const Category category : kAllCategories) {
         const TimeLimitsTable& block = subject.rules.limits[RulesOf(category).slot];
-        const uint32_t used = MinutesUsedOn(db, subject.record, category, today);
+        const uint32_t used = MinutesCountedOn(db.StateMutex(), FieldText(subject.record.name),
+                                               category, today.yearDay);
         const bool limited = block.enable != 0 && subject.rules.Disable == 0;
         json.Set(CategoryName(category),
                  Json::Object()
