@@ -167,7 +167,7 @@ int CDBManager::SecureProgramFolder() {
         if (entry.path().filename().string().starts_with(".")) {
             continue;
         }
-        UniqueFd fd = OpenSharedFile(entry.path(), O_RDONLY | O_NONBLOCK);
+        UniqueFd fd = OpenSharedFile(entry.path(), O_RDONLY);
         struct stat status {};
         if (fd && ::fstat(fd.get(), &status) == 0 && status.st_uid == ::geteuid()) {
             ::fchmod(fd.get(), 0666);

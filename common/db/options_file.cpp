@@ -63,7 +63,7 @@ int SerializeOptions(Options& record, bool write, bool missingIsFine, bool quiet
         }
         return 0;
     }
-    UniqueFd fd = OpenSharedFile(path, O_RDONLY | O_NONBLOCK);
+    UniqueFd fd = OpenSharedFile(path, O_RDONLY);
     if (!fd) {
         return ReportOpenFailure();
     }

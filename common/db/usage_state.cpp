@@ -29,8 +29,7 @@ constexpr char kGenerationFile[] = "zen-usage.gen";
 constexpr std::size_t kMaxRemembered = 64;
 
 int ReadCounter(const fs::path& path, UsageCounterFile& out, bool reportMissing) {
-    // O_NONBLOCK: a FIFO planted under the name must not hold the reader at open.
-    UniqueFd fd = OpenSharedFile(path, O_RDONLY | O_NONBLOCK);
+    UniqueFd fd = OpenSharedFile(path, O_RDONLY);
     if (!fd) {
         if (reportMissing || errno != ENOENT) {
             ShowSysError(0, path.string());
