@@ -1,13 +1,13 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
+#include <string_view>
 
 namespace zen {
 
-// A 64-bit word shared by every process that maps the same small file of the run directory.
-// Used as a generation count: a writer bumps it, and a reader that remembers the value it
-// saw knows nothing was written since while the value is unchanged.
+// A 64-bit word shared by every process that opens the same named object of the run
+// directory. Used as a generation count: a writer bumps it, and a reader that remembers the
+// value it saw knows nothing was written since while the value is unchanged.
 class SharedWord {
 public:
     SharedWord() = default;
@@ -15,18 +15,19 @@ public:
     SharedWord(const SharedWord&) = delete;
     SharedWord& operator=(const SharedWord&) = delete;
 
-    // Creates (mode 0666) or opens the file; false when it cannot be had. Links, files with
-    // several names and anything else than a regular file are refused.
-    bool Open(const std::filesystem::path& path);
+    // Creates or opens the object `name`, as every named object is (every account may use
+    // it); false when it cannot be had.
+    bool Open(std::string_view name);
     void Close();
-    bool IsOpen() const { return word_ != nullptr; }
+    bool IsOpen() const { return shared_ != nullptr; }
 
     uint64_t Load() const;
     // Adds one; returns the new value.
     uint64_t Bump();
 
 private:
-    uint64_t* word_ = nullptr;
+    struct Shared;
+    Shared* shared_ = nullptr;
 };
 
 }  // namespace zen

@@ -156,7 +156,7 @@ private:
 
     void OpenGeneration() {
         if (!generation_.IsOpen()) {
-            generation_.Open(paths::RunDir() / kGenerationFile);
+            generation_.Open(kGenerationFile);
         }
     }
 
