@@ -1,0 +1,44 @@
+#pragma once
+
+#include <string>
+
+namespace zen {
+
+// The session an action was armed for: it is the one logged off, even when another user has
+// become the console user in the meantime.
+struct SessionRef {
+    std::string id;    // logind's session identifier; "" when logind could not be asked
+    std::string user;  // login name
+};
+
+// A mounted drive as hiding remembers it, so that restoring can mount it again.
+struct DriveMount {
+    std::string device;      // the block device, e.g. /dev/sdb1
+    std::string mountPoint;  // absolute path
+    std::string fsType;      // e.g. vfat
+    std::string options;     // the mount's options as mountinfo lists them, comma-separated
+};
+
+// The system's actions on the machine. One implementation acts on the machine itself; under
+// any root other than "/" the other records power-off and logoff in run/zentimo/actions.log
+// instead and touches mounts only below the root. Processes are closed for real in both.
+class SystemActions {
+public:
+    virtual ~SystemActions() = default;
+
+    virtual bool PowerOff() = 0;
+    virtual bool LogOff(const SessionRef& session) = 0;
+    // SIGTERM, a wait of up to 5 s on the pidfd, then SIGKILL. The caller takes the pidfd before
+    // deciding, so a pid reused meanwhile is never signalled. A process already gone is closed.
+    virtual bool CloseProcess(int pidfd) = 0;
+    // Lazily unmounts the drive's mount point.
+    virtual bool Unmount(const DriveMount& drive) = 0;
+    // Mounts the device again at the remembered point, creating the point when it is missing.
+    virtual bool Mount(const DriveMount& drive) = 0;
+};
+
+// The actions for the root in force, chosen at the first call; nothing else asks which root
+// the process runs under.
+SystemActions& Actions();
+
+}  // namespace zen
