@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <array>
+#include <cerrno>
 #include <filesystem>
 #include <string_view>
 #include <utility>
@@ -13,16 +14,6 @@
 namespace zen {
 namespace {
 namespace fs = std::filesystem;
-
-bool InsideRoot(const std::string& mountPoint) {
-    if (RootIsSystem()) {
-        return true;
-    }
-    const fs::path point = fs::path(mountPoint).lexically_normal();
-    const fs::path root = Root().lexically_normal();
-    const auto relative = point.lexically_relative(root);
-    return point.is_absolute() && !relative.empty() && *relative.begin() != "..";
-}
 
 // The mount options that mount(2) takes as flags; every other word is the file system's own.
 constexpr std::array<std::pair<std::string_view, unsigned long>, 10> kFlagWords{{
@@ -71,21 +62,42 @@ SplitOptions Split(std::string_view options) {
 
 }  // namespace
 
+bool BelowRoot(const std::string& path) {
+    if (RootIsSystem()) {
+        return true;
+    }
+    const fs::path point = fs::path(path).lexically_normal();
+    const fs::path relative = point.lexically_relative(Root().lexically_normal());
+    return point.is_absolute() && !relative.empty() && *relative.begin() != ".." && relative != ".";
+}
+
 bool UnmountDrive(const DriveMount& drive) {
-    return InsideRoot(drive.mountPoint) &&
-           ::umount2(drive.mountPoint.c_str(), MNT_DETACH | UMOUNT_NOFOLLOW) == 0;
+    if (!BelowRoot(drive.mountPoint)) {
+        errno = EPERM;
+        return false;
+    }
+    return ::umount2(drive.mountPoint.c_str(), MNT_DETACH | UMOUNT_NOFOLLOW) == 0;
 }
 
 bool MountDrive(const DriveMount& drive) {
-    if (!InsideRoot(drive.mountPoint)) {
+    if (!BelowRoot(drive.mountPoint)) {
+        errno = EPERM;
         return false;
     }
     // The desktop removes the points it made when a drive goes; put it back.
     std::error_code error;
     fs::create_directories(drive.mountPoint, error);
     const SplitOptions split = Split(drive.options);
-    return ::mount(drive.device.c_str(), drive.mountPoint.c_str(), drive.fsType.c_str(),
-                   split.flags, split.data.empty() ? nullptr : split.data.c_str()) == 0;
+    const auto mountWith = [&](const char* data) {
+        return ::mount(drive.device.c_str(), drive.mountPoint.c_str(), drive.fsType.c_str(),
+                       split.flags, data) == 0;
+    };
+    if (split.data.empty()) {
+        return mountWith(nullptr);
+    }
+    // mountinfo lists some words a file system does not take back (a security label, say): a
+    // drive that would otherwise stay hidden is mounted with its flags alone.
+    return mountWith(split.data.c_str()) || (errno == EINVAL && mountWith(nullptr));
 }
 
 }  // namespace zen

@@ -1,8 +1,14 @@
 #pragma once
 
+#include <string>
+
 #include "platform/system_actions.h"
 
 namespace zen {
+
+// Whether a mount point may be seen and touched: every point under "/", only points strictly
+// below the root under any other root.
+bool BelowRoot(const std::string& path);
 
 // Unmounting and mounting a drive for real. Under a root other than "/" a mount point outside
 // the root is refused, so a test can never touch the machine's own drives.
