@@ -5,6 +5,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <tuple>
 
 #include "platform/system_actions.h"
 
@@ -14,6 +15,14 @@ namespace zen {
 struct HiddenDrive {
     DriveMount mount;
     uint32_t type = 0;
+
+    bool operator==(const HiddenDrive& other) const {
+        const auto fields = [](const HiddenDrive& d) {
+            return std::tie(d.mount.device, d.mount.mountPoint, d.mount.fsType, d.mount.options,
+                            d.type);
+        };
+        return fields(*this) == fields(other);
+    }
 };
 
 // What the drives manager keeps across restarts: a flag per category and the hidden drives by
