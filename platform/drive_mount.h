@@ -1,10 +1,14 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 
 #include "platform/system_actions.h"
 
 namespace zen {
+
+// Whether `path` lies strictly below `directory`, by their spelling (lexically).
+bool PathBelow(const std::filesystem::path& path, const std::filesystem::path& directory);
 
 // Whether a mount point may be seen and touched: every point under "/", only points strictly
 // below the root under any other root.

@@ -1,5 +1,8 @@
 #include "platform/drives.h"
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -148,6 +151,18 @@ std::vector<DriveMount> MountedDrives(uint32_t type) {
         }
     }
     return drives;
+}
+
+bool MayMountAgain(const DriveMount& drive, uint32_t type) {
+    struct stat device {};
+    if (::stat(drive.device.c_str(), &device) != 0 || !S_ISBLK(device.st_mode) ||
+        BlockDriveType(major(device.st_rdev), minor(device.st_rdev)) != type) {
+        return false;
+    }
+    static constexpr std::array<std::string_view, 3> kMediaDirectories{"media", "run/media", "mnt"};
+    return std::ranges::any_of(kMediaDirectories, [&](std::string_view media) {
+        return PathBelow(drive.mountPoint, Root() / media);
+    });
 }
 
 std::string EscapeMountField(std::string_view text) {

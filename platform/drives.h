@@ -25,6 +25,12 @@ uint32_t BlockDriveType(unsigned major, unsigned minor);
 // hiding it would take the running system away.
 std::vector<DriveMount> MountedDrives(uint32_t type);
 
+// Whether a remembered drive may be mounted again as it is described. The description comes
+// from a file every account can write, so only a device that is a drive of `type` now is
+// mounted, and only at a point below the media directories (media, run/media, mnt) where a
+// desktop or an administrator puts drives; never over the system or into someone's home.
+bool MayMountAgain(const DriveMount& drive, uint32_t type);
+
 // The escapes mountinfo uses inside its fields (\040 for a blank, \011, \012, \134), applied to
 // every blank, control byte and backslash, so that an escaped path is one word.
 std::string EscapeMountField(std::string_view text);

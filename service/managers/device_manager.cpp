@@ -135,7 +135,12 @@ bool CDeviceManager::Restore(uint32_t type) {
         const DriveMount drive = it->second.mount;
         // A drive that cannot be mounted again (the stick was pulled) is not retried.
         it = state_.hidden.erase(it);
-        if (Actions().Mount(drive)) {
+        if (!MayMountAgain(drive, type)) {
+            LogError(
+                "CDeviceManager::Restore() : %s on %s : refused, not a drive of this kind "
+                "or not a media directory",
+                drive.device.c_str(), drive.mountPoint.c_str());
+        } else if (Actions().Mount(drive)) {
             LogEvent(kIdsDiskEnabled, drive.mountPoint);
             ShowToUser(kIdsDiskEnabled, drive.mountPoint);
         } else {

@@ -114,6 +114,20 @@ std::vector<std::string> MountsBelow(const fs::path& root) {
     return points;
 }
 
+// The per-mount options of the mount at `point`.
+std::string MountOptions(const std::string& point) {
+    std::ifstream mountinfo("/proc/thread-self/mountinfo");
+    for (std::string line; std::getline(mountinfo, line);) {
+        std::istringstream fields(line);
+        std::string skip, mounted, options;
+        fields >> skip >> skip >> skip >> skip >> mounted >> options;
+        if (UnescapeMountField(mounted) == point) {
+            return options;
+        }
+    }
+    return "";
+}
+
 bool IsMounted(const fs::path& point) {
     return std::ranges::count(MountsBelow(point.parent_path()), point.string()) == 1;
 }
@@ -165,8 +179,10 @@ protected:
     }
     // The service stops and starts again: a new database and a new manager.
     void Restart() {
-        manager->Stop();
-        manager.reset();
+        if (manager) {
+            manager->Stop();
+            manager.reset();
+        }
         db->Term();
         OpenDatabase();
         UseConsoleUser();
@@ -362,6 +378,57 @@ TEST_F(DeviceManagerTest, UsedUpMinutesKeepOpticalDrivesHiddenWhateverTheTimetab
     TickAt(kAllowed + 3600);
     EXPECT_FALSE(IsMounted(dvd));
     ExpectEvents(dvd, 1, 0);
+}
+
+TEST_F(DeviceManagerTest, APointSwappedForALinkIsNotFollowed) {
+    ASSERT_EQ(SetTimetableMode(*db, u"Kids", Category::Removable, 1), EditStatus::Done);
+    ASSERT_EQ(SetTimetableRange(*db, u"Kids", Category::Removable, kTuesday, 40, 44, false),
+              EditStatus::Done);
+    UseConsoleUser();
+    const std::string stick = Point("media/kid/STICK");
+    MountDrive(kDriveRemovable, stick, "homework");
+    TickAt(kForbidden);
+    ASSERT_FALSE(IsMounted(stick));
+
+    // While hidden, the point becomes a link into the system's configuration.
+    fs::remove(stick);
+    fs::create_directories(root / "etc/cron.d");
+    fs::create_symlink(root / "etc/cron.d", stick);
+    TickAt(kAllowed);
+    EXPECT_TRUE(MountsBelow(root.path()).empty());
+    EXPECT_TRUE(fs::is_symlink(stick));
+    EXPECT_NE(root.ErrorLog().find("CDeviceManager::Restore()"), std::string::npos);
+    EXPECT_EQ(StateText(), u"0\n0\n");
+}
+
+TEST_F(DeviceManagerTest, ARestoreMountsOnlyDrivesOfTheirKindInMediaDirectoriesWithoutSetuid) {
+    // Every account can write the options: a state naming a disk that is no drive, or a point
+    // over the system, is not carried out.
+    MountDrive(0, Point("mnt/disk"), "system data");
+    MountDrive(kDriveRemovable, Point("mnt/stick"), "homework");
+    MountDrive(kDriveRemovable, Point("mnt/other"), "other");
+    for (const std::string& point : MountsBelow(root.path())) {
+        ASSERT_EQ(::umount2(point.c_str(), 0), 0);
+    }
+    DriveState state;
+    state.removableBlocked = 1;
+    const auto remember = [&](const LoopDevice& drive, const std::string& point) {
+        state.hidden[drive.device()] = {{drive.device(), point, "ext4", "rw,relatime"},
+                                        kDriveRemovable};
+    };
+    remember(*drives[0], Point("media/kid/DISK"));
+    remember(*drives[1], Point("etc/cron.d"));
+    remember(*drives[2], Point("run/media/kid/OTHER"));
+    manager.reset();  // so that it stores nothing of its own
+    ASSERT_EQ(db->SaveDeviceState(FormatDriveState(state, 510).text), 1);
+
+    Restart();
+    EXPECT_EQ(manager->ReleaseAll(), 1);
+    EXPECT_EQ(MountsBelow(root.path()), std::vector{Point("run/media/kid/OTHER")});
+    EXPECT_EQ(ReadAll(root / "run/media/kid/OTHER/file.txt"), "other");
+    EXPECT_NE(MountOptions(Point("run/media/kid/OTHER")).find("nosuid,nodev"), std::string::npos);
+    EXPECT_FALSE(fs::exists(root / "etc/cron.d"));
+    EXPECT_EQ(StateText(), u"0\n0\n");
 }
 
 // DriveStateText on its own.
