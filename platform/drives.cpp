@@ -103,12 +103,15 @@ fs::path Normal(const fs::path& path) {
     return normal.has_filename() || normal == normal.root_path() ? normal : normal.parent_path();
 }
 
-bool HoldsSystemTree(const std::string& point) {
+// The mount points of the system's own trees ("/", /boot, /usr, ...) below the root.
+std::vector<fs::path> SystemTrees() {
     static constexpr std::array<std::string_view, 6> kSystemTrees{"",    "boot", "boot/efi",
                                                                   "usr", "var",  "home"};
-    const fs::path normal = Normal(point);
-    return std::ranges::any_of(
-        kSystemTrees, [&](std::string_view tree) { return normal == Normal(Root() / tree); });
+    std::vector<fs::path> trees;
+    for (const std::string_view tree : kSystemTrees) {
+        trees.push_back(Normal(Root() / tree));
+    }
+    return trees;
 }
 
 }  // namespace
@@ -136,9 +139,10 @@ uint32_t BlockDriveType(unsigned major, unsigned minor) {
 
 std::vector<DriveMount> MountedDrives(uint32_t type) {
     const std::vector<MountinfoEntry> entries = ReadMountinfo();
+    const std::vector<fs::path> systemTrees = SystemTrees();
     std::set<std::pair<unsigned, unsigned>> systemDevices;
     for (const MountinfoEntry& entry : entries) {
-        if (HoldsSystemTree(entry.mount.mountPoint)) {
+        if (std::ranges::find(systemTrees, Normal(entry.mount.mountPoint)) != systemTrees.end()) {
             systemDevices.emplace(entry.major, entry.minor);
         }
     }
