@@ -25,10 +25,14 @@
 #include "common/db/log_records.h"
 #include "common/db/rules_editor.h"
 #include "db/access_test_support.h"
+#include "mail/mail_test_support.h"
 #include "platform/drives.h"
 #include "platform/text.h"
 #include "platform/unique_fd.h"
+#include "service/control_socket.h"
 #include "service/managers/device_manager.h"
+#include "service/zensvc_process.h"
+#include "support/eventually.h"
 #include "support/temp_root.h"
 
 namespace zen::test {
@@ -429,6 +433,42 @@ TEST_F(DeviceManagerTest, ARestoreMountsOnlyDrivesOfTheirKindInMediaDirectoriesW
     EXPECT_NE(MountOptions(Point("run/media/kid/OTHER")).find("nosuid,nodev"), std::string::npos);
     EXPECT_FALSE(fs::exists(root / "etc/cron.d"));
     EXPECT_EQ(StateText(), u"0\n0\n");
+}
+
+// The one run of the real service: the manager comes first from the factory, hides on the
+// service's first tick, and mails the notice when the options ask for it.
+TEST_F(DeviceManagerTest, TheRealServiceHidesOnItsFirstTickAndMailsTheNotice) {
+    AiosmtpdServer server(root / "received", {});
+    {
+        const NamedMutexLock lock(db->OptionsMutex());
+        Options& options = db->options();
+        SetFieldText(options.SMTPServer, u"127.0.0.1");
+        options.Port = server.port();
+        SetFieldText(options.SMTPFrom, u"zentimo@example.org");
+        SetFieldText(options.SMTPTo, u"admin@example.org");
+        options.SendNotificationEMail = 1;
+    }
+    ASSERT_EQ(db->SaveOptionsAndNotify(), 1);
+    ASSERT_EQ(SetTimetableRange(*db, u"Kids", Category::CDROM, 0x7F, 0, 96, false),
+              EditStatus::Done);
+    WriteAll(root / "run/zentimo/seat", "kid\n");
+    const std::string dvd = Point("media/kid/DVD");
+    MountDrive(kDriveCdrom, dvd, "film");
+    manager.reset();
+
+    {
+        // Forked from this thread, the service shares its private mount namespace.
+        ZensvcProcess service({"-debug"});
+        ASSERT_TRUE(service.WaitForLines("zensvc: tick:", 1, 15s)) << service.Stderr();
+        EXPECT_TRUE(Eventually([&] { return !IsMounted(dvd); }));
+        EXPECT_TRUE(Eventually([&] { return server.MessageCount() == 1; }));
+        EXPECT_TRUE(SendControlCode(kStopCode));
+        EXPECT_EQ(service.WaitExit(10s), std::optional<int>(129));
+    }
+    EXPECT_NE(server.Message(1).find("The disk " + dvd + " has been disabled."), std::string::npos);
+    Restart();
+    EXPECT_TRUE(StateText().starts_with(u"1\n0\n")) << Utf16ToUtf8(StateText());
+    ExpectEvents(dvd, 1, 0);
 }
 
 // DriveStateText on its own.
