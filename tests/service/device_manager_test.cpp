@@ -384,6 +384,26 @@ TEST_F(DeviceManagerTest, UsedUpMinutesKeepOpticalDrivesHiddenWhateverTheTimetab
     ExpectEvents(dvd, 1, 0);
 }
 
+TEST_F(DeviceManagerTest, ADriveMountedAgainWhileForbiddenIsHiddenAtTheNextTick) {
+    const std::string dvd = Point("media/kid/DVD"), again = Point("media/kid/DVD1");
+    MountDrive(kDriveCdrom, dvd, "film");
+    TickAt(kForbidden);
+    ASSERT_FALSE(IsMounted(dvd));
+
+    // The desktop mounts the same disc again, at a point of its own choosing.
+    fs::create_directories(again);
+    ASSERT_EQ(::mount(drives[0]->device().c_str(), again.c_str(), "ext4", 0, nullptr), 0);
+    TickAt(kForbidden + 5);
+    EXPECT_FALSE(IsMounted(again));
+    ExpectEvents(again, 1, 0);
+
+    // It comes back where it was first hidden.
+    TickAt(kAllowed);
+    EXPECT_EQ(ReadAll(fs::path(dvd) / "file.txt"), "film");
+    EXPECT_FALSE(IsMounted(again));
+    ExpectEvents(dvd, 1, 1);
+}
+
 TEST_F(DeviceManagerTest, APointSwappedForALinkIsNotFollowed) {
     ASSERT_EQ(SetTimetableMode(*db, u"Kids", Category::Removable, 1), EditStatus::Done);
     ASSERT_EQ(SetTimetableRange(*db, u"Kids", Category::Removable, kTuesday, 40, 44, false),
