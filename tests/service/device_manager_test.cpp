@@ -162,6 +162,13 @@ protected:
         manager = std::make_unique<CDeviceManager>(*db);
         ASSERT_EQ(manager->Start(), 1);
     }
+    // Removable drives get the same timetable as CD/DVD drives.
+    void ForbidRemovableDrivesToo() {
+        ASSERT_EQ(SetTimetableMode(*db, u"Kids", Category::Removable, 1), EditStatus::Done);
+        ASSERT_EQ(SetTimetableRange(*db, u"Kids", Category::Removable, kTuesday, 40, 44, false),
+                  EditStatus::Done);
+        UseConsoleUser();
+    }
     void TearDown() override {
         manager.reset();
         if (db) {
@@ -318,10 +325,7 @@ TEST_F(DeviceManagerTest, RestartWhileHiddenRestoresOnceAllowedAtAPointWithABlan
 }
 
 TEST_F(DeviceManagerTest, ReleaseAllOfAFreshManagerRestoresEveryRememberedDrive) {
-    ASSERT_EQ(SetTimetableMode(*db, u"Kids", Category::Removable, 1), EditStatus::Done);
-    ASSERT_EQ(SetTimetableRange(*db, u"Kids", Category::Removable, kTuesday, 40, 44, false),
-              EditStatus::Done);
-    UseConsoleUser();
+    ForbidRemovableDrivesToo();
     const std::string disc = Point("media/kid/DVD"), stick = Point("media/kid/STICK");
     MountDrive(kDriveCdrom, disc, "film");
     MountDrive(kDriveRemovable, stick, "homework");
@@ -339,10 +343,7 @@ TEST_F(DeviceManagerTest, ReleaseAllOfAFreshManagerRestoresEveryRememberedDrive)
 }
 
 TEST_F(DeviceManagerTest, TwoDevicesHiddenAtOnePointAreRememberedUnderDifferentPoints) {
-    ASSERT_EQ(SetTimetableMode(*db, u"Kids", Category::Removable, 1), EditStatus::Done);
-    ASSERT_EQ(SetTimetableRange(*db, u"Kids", Category::Removable, kTuesday, 40, 44, false),
-              EditStatus::Done);
-    UseConsoleUser();
+    ForbidRemovableDrivesToo();
     const std::string stick = Point("media/kid/STICK");
     MountDrive(kDriveRemovable, stick, "first");
     TickAt(kForbidden);
@@ -405,10 +406,7 @@ TEST_F(DeviceManagerTest, ADriveMountedAgainWhileForbiddenIsHiddenAtTheNextTick)
 }
 
 TEST_F(DeviceManagerTest, APointSwappedForALinkIsNotFollowed) {
-    ASSERT_EQ(SetTimetableMode(*db, u"Kids", Category::Removable, 1), EditStatus::Done);
-    ASSERT_EQ(SetTimetableRange(*db, u"Kids", Category::Removable, kTuesday, 40, 44, false),
-              EditStatus::Done);
-    UseConsoleUser();
+    ForbidRemovableDrivesToo();
     const std::string stick = Point("media/kid/STICK");
     MountDrive(kDriveRemovable, stick, "homework");
     TickAt(kForbidden);
