@@ -405,6 +405,20 @@ TEST_F(DeviceManagerTest, ADriveMountedAgainWhileForbiddenIsHiddenAtTheNextTick)
     ExpectEvents(dvd, 1, 1);
 }
 
+TEST_F(DeviceManagerTest, RulesSwitchedOffRestoreHiddenDrivesInTheForbiddenQuarter) {
+    const std::string dvd = Point("media/kid/DVD");
+    MountDrive(kDriveCdrom, dvd, "film");
+    TickAt(kForbidden);
+    ASSERT_FALSE(IsMounted(dvd));
+
+    ASSERT_EQ(SetDisable(*db, u"Kids", true), EditStatus::Done);
+    UseConsoleUser();
+    TickAt(kForbidden + 5);
+    EXPECT_EQ(ReadAll(fs::path(dvd) / "file.txt"), "film");
+    ExpectEvents(dvd, 1, 1);
+    EXPECT_EQ(StateText(), u"0\n0\n");
+}
+
 TEST_F(DeviceManagerTest, APointSwappedForALinkIsNotFollowed) {
     ForbidRemovableDrivesToo();
     const std::string stick = Point("media/kid/STICK");
