@@ -1,28 +1,21 @@
 #include "platform/drive_mount.h"
 
+#include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 
 #include <array>
+#include <cerrno>
 #include <filesystem>
 #include <string_view>
 #include <utility>
 
 #include "platform/root.h"
+#include "platform/unique_fd.h"
 
 namespace zen {
 namespace {
 namespace fs = std::filesystem;
-
-bool InsideRoot(const std::string& mountPoint) {
-    if (RootIsSystem()) {
-        return true;
-    }
-    const fs::path point = fs::path(mountPoint).lexically_normal();
-    const fs::path root = Root().lexically_normal();
-    const auto relative = point.lexically_relative(root);
-    return point.is_absolute() && !relative.empty() && *relative.begin() != "..";
-}
 
 // The mount options that mount(2) takes as flags; every other word is the file system's own.
 constexpr std::array<std::pair<std::string_view, unsigned long>, 10> kFlagWords{{
@@ -69,23 +62,78 @@ SplitOptions Split(std::string_view options) {
     return split;
 }
 
+// The directory at an absolute path, opened one component at a time without following any
+// symbolic link, so that whoever owns a directory on the way cannot send a mount or an unmount
+// elsewhere (a point swapped for a link to /etc). Missing directories are made when `create`.
+UniqueFd OpenMountPoint(const std::string& path, bool create) {
+    const fs::path point(path);
+    if (!BelowRoot(path) || !point.is_absolute()) {
+        errno = EPERM;
+        return {};
+    }
+    UniqueFd directory(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    for (const fs::path& component : point.relative_path()) {
+        if (component.empty() || component == "." || component == "..") {
+            errno = EINVAL;
+            return {};
+        }
+        constexpr int kFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+        UniqueFd next(::openat(directory.get(), component.c_str(), kFlags));
+        if (!next && errno == ENOENT && create &&
+            (::mkdirat(directory.get(), component.c_str(), 0755) == 0 || errno == EEXIST)) {
+            next = UniqueFd(::openat(directory.get(), component.c_str(), kFlags));
+        }
+        if (!next) {
+            return {};
+        }
+        directory = std::move(next);
+    }
+    return directory;
+}
+
+// The opened directory as a path the mount calls take.
+std::string FdPath(const UniqueFd& fd) {
+    return "/proc/self/fd/" + std::to_string(fd.get());
+}
+
 }  // namespace
 
+bool PathBelow(const fs::path& path, const fs::path& directory) {
+    const fs::path normal = path.lexically_normal();
+    const fs::path relative = normal.lexically_relative(directory.lexically_normal());
+    return normal.is_absolute() && !relative.empty() && *relative.begin() != ".." &&
+           relative != ".";
+}
+
+bool BelowRoot(const std::string& path) {
+    return RootIsSystem() || PathBelow(path, Root());
+}
+
 bool UnmountDrive(const DriveMount& drive) {
-    return InsideRoot(drive.mountPoint) &&
-           ::umount2(drive.mountPoint.c_str(), MNT_DETACH | UMOUNT_NOFOLLOW) == 0;
+    const UniqueFd point = OpenMountPoint(drive.mountPoint, false);
+    return point && ::umount2(FdPath(point).c_str(), MNT_DETACH) == 0;
 }
 
 bool MountDrive(const DriveMount& drive) {
-    if (!InsideRoot(drive.mountPoint)) {
+    // The desktop removes the points it made when a drive goes; put it back.
+    const UniqueFd point = OpenMountPoint(drive.mountPoint, true);
+    if (!point) {
         return false;
     }
-    // The desktop removes the points it made when a drive goes; put it back.
-    std::error_code error;
-    fs::create_directories(drive.mountPoint, error);
     const SplitOptions split = Split(drive.options);
-    return ::mount(drive.device.c_str(), drive.mountPoint.c_str(), drive.fsType.c_str(),
-                   split.flags, split.data.empty() ? nullptr : split.data.c_str()) == 0;
+    // A medium anyone can carry in never brings set-user-ID programs or device nodes with it,
+    // whatever the remembered options say.
+    const unsigned long flags = split.flags | MS_NOSUID | MS_NODEV;
+    const auto mountWith = [&](const char* data) {
+        return ::mount(drive.device.c_str(), FdPath(point).c_str(), drive.fsType.c_str(), flags,
+                       data) == 0;
+    };
+    if (split.data.empty()) {
+        return mountWith(nullptr);
+    }
+    // mountinfo lists some words a file system does not take back (a security label, say): a
+    // drive that would otherwise stay hidden is mounted with its flags alone.
+    return mountWith(split.data.c_str()) || (errno == EINVAL && mountWith(nullptr));
 }
 
 }  // namespace zen

@@ -2,12 +2,16 @@
 
 #include <array>
 
+#include "service/managers/device_manager.h"
+
 namespace zen {
 namespace {
 
 // The drives first, then the programs, then the computer time: each manager joins here in
 // that order as it is written.
-constexpr std::array<ManagerCreation, 0> kCreationOrder{};
+constexpr std::array<ManagerCreation, 1> kCreationOrder{{
+    {"#ERROR : device manager allocation error", &CDeviceManager::Create},
+}};
 
 }  // namespace
 

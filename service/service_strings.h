@@ -15,5 +15,7 @@ inline constexpr int kIdsOpenServiceFailed = 137;
 inline constexpr int kIdsDeleteFailed = 139;
 inline constexpr int kIdsOptionsFailed = 140;
 inline constexpr int kIdsDatabaseFailed = 141;
+inline constexpr int kIdsDiskEnabled = 143;
+inline constexpr int kIdsDiskDisabled = 144;
 
 }  // namespace zen

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "common/db/category.h"
+#include "service/manager.h"
+#include "service/managers/drive_state.h"
+
+namespace zen {
+
+class CDBManager;
+
+// Hides the CD/DVD and removable drives while their category is forbidden, by unmounting them,
+// and mounts them again when it is allowed. What it hid is kept in the options' device state,
+// so that a restarted service, or the removal, puts every drive back.
+class CDeviceManager : public CManager {
+public:
+    explicit CDeviceManager(CDBManager& db);
+
+    int Start() override;
+    int Stop() override;
+    int ReleaseAll() override;
+    int GetKind() const override { return 1003; }
+    int GetPeriod() const override { return kManagerPeriodMs; }
+    void Tick() override;
+
+    // Reads the hidden drives and the category flags from the options' device state.
+    int LoadLastState();
+    // Stores them there when they changed.
+    int SaveLastState();
+
+    static std::unique_ptr<CManager> Create(CDBManager& db);
+
+private:
+    void Check(Category category, uint32_t type, uint32_t& blocked);
+    // Hides every mounted drive of the type; true when there was one.
+    bool Block(uint32_t type);
+    // Mounts every remembered drive of the type again; true when there was one.
+    bool Restore(uint32_t type);
+    void ShowToUser(int stringId, const std::string& point);
+    void LogEvent(int stringId, const std::string& point);
+
+    CDBManager& db_;
+    DriveState state_;
+    // Nothing is stored before the stored state was read: an empty state would forget drives.
+    bool loaded_ = false;
+    // The last text written, so that an overload is reported once, not every tick.
+    std::u16string lastText_;
+};
+
+}  // namespace zen
