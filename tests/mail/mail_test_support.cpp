@@ -141,7 +141,7 @@ TestCertificates MakeTestCertificates(const std::filesystem::path& folder) {
 AiosmtpdServer::AiosmtpdServer(const std::filesystem::path& folder, const Options& options)
     : folder_(folder) {
     std::filesystem::create_directories(folder_);
-    const std::string script = (std::filesystem::path(__FILE__).parent_path() / "smtp_server.py");
+    const std::string script = ZEN_TEST_SOURCE_DIR "/mail/smtp_server.py";
     std::vector<std::string> args = {"/usr/bin/python3",
                                      script,
                                      "--folder",
