@@ -1,13 +1,18 @@
 #include "service/mgr_factory.h"
 
-#include <array>
+#include "service/managers/shutdown_manager.h"
 
 namespace zen {
 namespace {
 
 // The drives first, then the programs, then the computer time: each manager joins here in
 // that order as it is written.
-constexpr std::array<ManagerCreation, 0> kCreationOrder{};
+constexpr ManagerCreation kCreationOrder[] = {
+    {"#ERROR : ShutDown Manager allocation error",
+     [](CDBManager& db) -> std::unique_ptr<CManager> {
+         return std::make_unique<CShutdownManager>(db);
+     }},
+};
 
 }  // namespace
 

@@ -15,5 +15,8 @@ inline constexpr int kIdsOpenServiceFailed = 137;
 inline constexpr int kIdsDeleteFailed = 139;
 inline constexpr int kIdsOptionsFailed = 140;
 inline constexpr int kIdsDatabaseFailed = 141;
+// The computer-time warnings: a logoff, or a power-off, in one minute.
+inline constexpr int kIdsLogoffWarning = 147;
+inline constexpr int kIdsShutdownWarning = 148;
 
 }  // namespace zen
