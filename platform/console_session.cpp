@@ -8,10 +8,12 @@ namespace zen {
 
 SessionRef ConsoleSession() {
     SessionRef session;
-    if (LogindInScope()) {
+    session.user = ConsoleUserName();
+    // Nobody at the console: the active session, if any, is the login screen's, which a logoff
+    // must leave alone.
+    if (!session.user.empty() && LogindInScope()) {
         session.id = LogindActiveSessionId().value_or("");
     }
-    session.user = ConsoleUserName();
     return session;
 }
 

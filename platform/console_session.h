@@ -6,7 +6,8 @@ namespace zen {
 
 // The session at the console now, as an action armed now must remember it: logind's active
 // session of seat0 (when logind is in scope, see LogindInScope) and the console user's name.
-// The id is "" when logind cannot tell one; the user "" when nobody is at the console.
+// The user is "" when nobody is at the console, and then the id is "" too; the id is also ""
+// when logind cannot tell one.
 SessionRef ConsoleSession();
 
 }  // namespace zen

@@ -146,6 +146,9 @@ public:
                                                    : result == LogindResult::Done;
     }
     bool LogOff(const SessionRef& session) override {
+        if (session.id.empty() && session.user.empty()) {
+            return true;  // nobody was at the console: nobody to log off
+        }
         if (!session.id.empty()) {
             const LogindResult result = LogindTerminateSession(session.id);
             if (result != LogindResult::Unavailable) {
