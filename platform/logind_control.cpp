@@ -1,8 +1,6 @@
 #include "platform/logind_control.h"
 
-#include <systemd/sd-bus.h>
-
-#include <memory>
+#include "platform/logind_bus.h"
 
 namespace zen {
 namespace {
@@ -12,21 +10,6 @@ constexpr const char* kManagerPath = "/org/freedesktop/login1";
 constexpr const char* kManager = "org.freedesktop.login1.Manager";
 // A hung logind must not hold the tick thread for sd-bus's default of 25 s.
 constexpr uint64_t kCallTimeoutUsec = 5'000'000;
-
-struct BusClose {
-    void operator()(sd_bus* bus) const { sd_bus_flush_close_unref(bus); }
-};
-using BusPtr = std::unique_ptr<sd_bus, BusClose>;
-
-struct MessageUnref {
-    void operator()(sd_bus_message* message) const { sd_bus_message_unref(message); }
-};
-using MessagePtr = std::unique_ptr<sd_bus_message, MessageUnref>;
-
-struct BusError {
-    sd_bus_error error = SD_BUS_ERROR_NULL;
-    ~BusError() { sd_bus_error_free(&error); }
-};
 
 BusPtr OpenBus() {
     sd_bus* opened = nullptr;
@@ -65,20 +48,11 @@ std::optional<std::string> LogindActiveSessionId() {
     if (!bus) {
         return std::nullopt;
     }
-    BusError error;
-    sd_bus_message* raw = nullptr;
-    if (sd_bus_get_property(bus.get(), kLogind, "/org/freedesktop/login1/seat/seat0",
-                            "org.freedesktop.login1.Seat", "ActiveSession", &error.error, &raw,
-                            "(so)") < 0) {
+    const std::optional<ActiveSession> active = Seat0ActiveSession(bus.get());
+    if (!active) {
         return std::nullopt;
     }
-    const MessagePtr reply(raw);
-    const char* id = nullptr;
-    const char* path = nullptr;
-    if (sd_bus_message_read(reply.get(), "(so)", &id, &path) < 0) {
-        return std::nullopt;
-    }
-    return std::string(id == nullptr ? "" : id);
+    return active->id;
 }
 
 LogindResult LogindTerminateSession(std::string_view sessionId) {
