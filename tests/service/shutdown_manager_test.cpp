@@ -10,6 +10,7 @@
 
 #include "common/db/db_manager.h"
 #include "common/db/rules_editor.h"
+#include "mail/mail_test_support.h"
 #include "platform/clock.h"
 #include "platform/text.h"
 #include "service/computer_time_support.h"
@@ -168,6 +169,26 @@ TEST_F(ShutdownManagerTest, NobodyAtTheConsoleChecksOnlyTheTimetable) {
     EXPECT_FALSE(manager.armed());  // a used-up limit needs a user
     TickAt(At(10, 5, 0), u"");
     EXPECT_TRUE(manager.armed());  // the timetable holds without one
+}
+
+TEST_F(ShutdownManagerTest, WarningIsMailedWhenTheOptionsAskForIt) {
+    AiosmtpdServer server(root / "received", {});
+    ASSERT_EQ(EditOptions(db,
+                          [&](Options& options) {
+                              SetFieldText(options.SMTPServer, u"127.0.0.1");
+                              options.Port = server.port();
+                              SetFieldText(options.SMTPFrom, u"zentimo@example.org");
+                              SetFieldText(options.SMTPTo, u"admin@example.org");
+                              options.SendNotificationEMail = 1;
+                              return EditStatus::Done;
+                          }),
+              EditStatus::Done);
+    TickAt(At(10, 0, 5));
+    TickAt(At(10, 0, 10));
+    ASSERT_EQ(server.MessageCount(), 1);
+    EXPECT_NE(server.Message(1).find("Zentimo warning message"), std::string::npos);
+    EXPECT_NE(server.Message(1).find("Description: You will be logged out in 1 min"),
+              std::string::npos);
 }
 
 // logind on a private bus below the root: the actions reach it, and the line is recorded too.
