@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <string_view>
 
 #include "platform/system_actions.h"
@@ -37,9 +38,6 @@ public:
     int TimerFd() const override { return timer_.get(); }
     // The minute has passed: the armed action runs.
     void OnTimer() override;
-    // Nothing is kept between runs.
-    int LoadLastState() { return 1; }
-    int SaveLastState() { return 1; }
 
     bool armed() const { return pending_.armed; }
 
