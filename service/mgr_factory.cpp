@@ -1,5 +1,7 @@
 #include "service/mgr_factory.h"
 
+#include <array>
+
 #include "service/managers/shutdown_manager.h"
 
 namespace zen {
@@ -7,12 +9,9 @@ namespace {
 
 // The drives first, then the programs, then the computer time: each manager joins here in
 // that order as it is written.
-constexpr ManagerCreation kCreationOrder[] = {
-    {"#ERROR : ShutDown Manager allocation error",
-     [](CDBManager& db) -> std::unique_ptr<CManager> {
-         return std::make_unique<CShutdownManager>(db);
-     }},
-};
+constexpr std::array<ManagerCreation, 1> kCreationOrder{{
+    {"#ERROR : ShutDown Manager allocation error", &CShutdownManager::Create},
+}};
 
 }  // namespace
 

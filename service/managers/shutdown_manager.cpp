@@ -37,6 +37,10 @@ CShutdownManager::CShutdownManager(CDBManager& db, SystemActions& actions,
     }
 }
 
+std::unique_ptr<CManager> CShutdownManager::Create(CDBManager& db) {
+    return std::make_unique<CShutdownManager>(db);
+}
+
 int CShutdownManager::Start() {
     // Powering off and ending sessions are root's.
     if (::geteuid() != 0) {

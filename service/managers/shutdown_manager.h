@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 
 #include "platform/system_actions.h"
@@ -40,6 +41,8 @@ public:
     void OnTimer() override;
 
     bool armed() const { return pending_.armed; }
+
+    static std::unique_ptr<CManager> Create(CDBManager& db);
 
 private:
     enum class Action { PowerOff, LogOff };
