@@ -5,29 +5,15 @@
 #include <cstdlib>
 #include <memory>
 
+#include "platform/logind_bus.h"
 #include "platform/root.h"
 
 namespace zen {
 namespace {
 
 constexpr const char* kLogind = "org.freedesktop.login1";
-constexpr const char* kSeatPath = "/org/freedesktop/login1/seat/seat0";
 // A hung logind must not hold the tick up for sd-bus's default of 25 s.
 constexpr uint64_t kCallTimeoutUsec = 2'000'000;
-
-struct BusClose {
-    void operator()(sd_bus* bus) const { sd_bus_flush_close_unref(bus); }
-};
-struct MessageUnref {
-    void operator()(sd_bus_message* message) const { sd_bus_message_unref(message); }
-};
-using MessagePtr = std::unique_ptr<sd_bus_message, MessageUnref>;
-
-// Frees an sd_bus_error when the call that filled it is done with.
-struct BusError {
-    sd_bus_error error = SD_BUS_ERROR_NULL;
-    ~BusError() { sd_bus_error_free(&error); }
-};
 
 sd_bus* ThreadBus() {
     thread_local std::unique_ptr<sd_bus, BusClose> bus;
@@ -68,23 +54,14 @@ std::optional<std::string> LogindConsoleUser() {
     if (bus == nullptr) {
         return std::nullopt;
     }
-    BusError error;
-    sd_bus_message* raw = nullptr;
-    if (sd_bus_get_property(bus, kLogind, kSeatPath, "org.freedesktop.login1.Seat", "ActiveSession",
-                            &error.error, &raw, "(so)") < 0) {
+    const std::optional<ActiveSession> active = Seat0ActiveSession(bus);
+    if (!active) {
         return std::nullopt;
     }
-    const MessagePtr reply(raw);
-    const char* id = nullptr;
-    const char* path = nullptr;
-    if (sd_bus_message_read(reply.get(), "(so)", &id, &path) < 0) {
-        return std::nullopt;
-    }
-    // logind names "no active session" with an empty id and the path "/".
-    if (id == nullptr || *id == '\0' || std::string_view(path) == "/") {
+    if (active->id.empty()) {
         return std::string();
     }
-    return SessionName(bus, path);
+    return SessionName(bus, active->path.c_str());
 }
 
 std::optional<std::string> LogindSessionUser(std::string_view sessionId) {

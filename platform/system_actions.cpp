@@ -1,18 +1,30 @@
 #include "platform/system_actions.h"
 
 #include <fcntl.h>
-#include <systemd/sd-bus.h>
+#include <pwd.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
+#include <optional>
+#include <string_view>
+#include <vector>
 
+#include "platform/accounts.h"
 #include "platform/clock.h"
 #include "platform/drive_mount.h"
 #include "platform/local_time.h"
+#include "platform/logind_control.h"
 #include "platform/process_close.h"
 #include "platform/root.h"
 #include "platform/shared_file.h"
+#include "platform/user_processes.h"
 
 namespace zen {
 namespace {
@@ -26,11 +38,45 @@ public:
     bool Mount(const DriveMount& drive) override { return MountDrive(drive); }
 };
 
+// logind on a test's private bus is called as well as the line is recorded, but only when the
+// bus named by DBUS_SYSTEM_BUS_ADDRESS is a socket below the root: a test or demo root that
+// names the machine's own bus still acts on nothing.
+bool PrivateBusBelowRoot() {
+    const char* address = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
+    constexpr std::string_view kUnixPath = "unix:path=";
+    if (address == nullptr || !std::string_view(address).starts_with(kUnixPath)) {
+        return false;
+    }
+    const std::string_view rest = std::string_view(address).substr(kUnixPath.size());
+    // One address only, its path without escapes: anything else is not ours to call.
+    if (rest.find_first_of(";%") != std::string_view::npos) {
+        return false;
+    }
+    std::error_code socketError;
+    std::error_code rootError;
+    const auto socket = std::filesystem::canonical(rest.substr(0, rest.find(',')), socketError);
+    const auto root = std::filesystem::canonical(Root(), rootError);
+    if (socketError || rootError) {
+        return false;
+    }
+    const auto below = socket.lexically_relative(root);
+    return !below.empty() && *below.begin() != ".." && below != ".";
+}
+
 // Under a test or demo root: power-off and logoff become one line each in actions.log.
 class RecordingActions : public ActionsBase {
 public:
-    bool PowerOff() override { return Record("poweroff", {}); }
-    bool LogOff(const SessionRef& session) override { return Record("logoff", session); }
+    bool PowerOff() override {
+        const bool recorded = Record("poweroff", {});
+        return PrivateBusBelowRoot() ? recorded && LogindPowerOff() == LogindResult::Done
+                                     : recorded;
+    }
+    bool LogOff(const SessionRef& session) override {
+        const bool recorded = Record("logoff", session);
+        return PrivateBusBelowRoot() && !session.id.empty()
+                   ? recorded && LogindTerminateSession(session.id) == LogindResult::Done
+                   : recorded;
+    }
 
 private:
     static bool Record(const char* action, const SessionRef& session) {
@@ -50,35 +96,66 @@ private:
     }
 };
 
-struct BusClose {
-    void operator()(sd_bus* bus) const { sd_bus_flush_close_unref(bus); }
-};
+// Without logind, a user who did not leave gets this long to end their programs.
+constexpr std::chrono::seconds kLogoffGrace{10};
 
-// On the machine itself: logind carries the actions out.
+std::optional<uid_t> UidOfLogin(const std::string& name) {
+    const long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 16384);
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    if (::getpwnam_r(name.c_str(), &entry, buffer.data(), buffer.size(), &found) != 0 ||
+        found == nullptr) {
+        return std::nullopt;
+    }
+    return found->pw_uid;
+}
+
+// Without logind there are no sessions to end: the console user's processes are ended
+// instead. Root's and the system accounts' processes are never touched.
+bool LogOffWithoutLogind(const SessionRef& session) {
+    const std::optional<uid_t> uid = UidOfLogin(session.user);
+    return uid && !IsSystemAccount(*uid) && EndUserProcesses(*uid, kLogoffGrace);
+}
+
+// Without logind the system's own power-off command shuts down cleanly.
+bool PowerOffWithoutLogind() {
+    for (const char* command : {"/sbin/poweroff", "/usr/sbin/poweroff"}) {
+        if (::access(command, X_OK) != 0) {
+            continue;
+        }
+        char* const argv[] = {const_cast<char*>(command), nullptr};
+        pid_t pid = -1;
+        if (::posix_spawn(&pid, command, nullptr, nullptr, argv, environ) != 0) {
+            continue;
+        }
+        int status = 0;
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+    return false;
+}
+
+// On the machine itself: logind carries the actions out; without it, the fallbacks above.
 class MachineActions : public ActionsBase {
 public:
     bool PowerOff() override {
-        // Not interactive: no polkit question may hold the power-off.
-        return CallManager("PowerOff", "b", 0);
+        const LogindResult result = LogindPowerOff();
+        return result == LogindResult::Unavailable ? PowerOffWithoutLogind()
+                                                   : result == LogindResult::Done;
     }
     bool LogOff(const SessionRef& session) override {
-        return !session.id.empty() && CallManager("TerminateSession", "s", session.id.c_str());
-    }
-
-private:
-    template <typename Argument>
-    static bool CallManager(const char* method, const char* signature, Argument argument) {
-        sd_bus* opened = nullptr;
-        if (sd_bus_open_system(&opened) < 0) {
-            return false;
+        if (session.id.empty() && session.user.empty()) {
+            return true;  // nobody was at the console: nobody to log off
         }
-        const std::unique_ptr<sd_bus, BusClose> bus(opened);
-        sd_bus_error error = SD_BUS_ERROR_NULL;
-        const int result = sd_bus_call_method(
-            bus.get(), "org.freedesktop.login1", "/org/freedesktop/login1",
-            "org.freedesktop.login1.Manager", method, &error, nullptr, signature, argument);
-        sd_bus_error_free(&error);
-        return result >= 0;
+        if (!session.id.empty()) {
+            const LogindResult result = LogindTerminateSession(session.id);
+            if (result != LogindResult::Unavailable) {
+                return result == LogindResult::Done;
+            }
+        }
+        return LogOffWithoutLogind(session);
     }
 };
 

@@ -21,12 +21,19 @@ struct DriveMount {
 
 // The system's actions on the machine. One implementation acts on the machine itself; under
 // any root other than "/" the other records power-off and logoff in run/zentimo/actions.log
-// instead and touches mounts only below the root. Processes are closed for real in both.
+// instead (and also asks logind, when DBUS_SYSTEM_BUS_ADDRESS names a test's bus whose socket
+// lies below the root) and touches mounts only below the root. Processes are closed for real
+// in both.
 class SystemActions {
 public:
     virtual ~SystemActions() = default;
 
+    // logind's PowerOff, not interactive; without logind, the system's poweroff command.
     virtual bool PowerOff() = 0;
+    // logind's TerminateSession of the session; without logind (or without an id), every
+    // process of the session's user ends (SIGTERM, then SIGKILL after a grace period), never
+    // root's or a system account's. A session without id and user (nobody was at the console)
+    // has nobody to log off.
     virtual bool LogOff(const SessionRef& session) = 0;
     // SIGTERM, a wait of up to 5 s on the pidfd, then SIGKILL. The caller takes the pidfd before
     // deciding, so a pid reused meanwhile is never signalled. A process already gone is closed.

@@ -68,4 +68,34 @@ wait "$service" || true
 trap - EXIT
 tail -n 1 "$root/zensvc.log"
 
+# ---- Computer time: a forbidden quarter hour ends in a warning, then a logoff -------------
+# The service runs on a clock ten times as fast (faketime), so its minute of warning takes
+# six seconds. Under the demo root the logoff is written to run/zentimo/actions.log instead.
+printf '\n== computer time: alice is at the console during a forbidden quarter hour\n'
+hour=$((10#$(date +%H)))
+from=$(printf '%02d:00' "$hour")
+to=$(printf '%02d:00' "$((hour + 2 > 24 ? 24 : hour + 2))")
+step timetable Kids computer on
+step forbid Kids computer all "$from-$to"
+step set Kids ShutDown logoff
+step check alice computer
+echo alice >"$run/seat"
+# libfaketime is preloaded directly (not through the faketime wrapper, which would stay the
+# parent), so that $service is zensvc itself; the loader expands $LIB.
+faked=(env 'LD_PRELOAD=/usr/$LIB/faketime/libfaketime.so.1' 'FAKETIME=+0 x10')
+printf '\n$ FAKETIME="+0 x10" zensvc -debug   (libfaketime preloaded)\n'
+"${as_root[@]}" "${faked[@]}" build/service/zensvc -debug 2>"$root/zensvc-time.log" &
+service=$!
+trap '"${as_root[@]}" kill "$service" 2>/dev/null || true' EXIT
+until [[ $(zenctl messages) == *"logged out"* ]]; do sleep 0.2; done
+step messages
+step log warnings
+until [ -s "$run/actions.log" ]; do sleep 0.2; done
+printf '\n$ cat %s   (a minute later on the service'"'"'s clock)\n' "$run/actions.log"
+cat "$run/actions.log"
+"${as_root[@]}" kill "$service"  # SIGTERM: the system's shutdown stops the service
+wait "$service" || true
+trap - EXIT
+# ---- end of computer time ------------------------------------------------------------------
+
 printf '\nThe demonstration root is %s (remove it with: rm -rf %s)\n' "$root" "$root"

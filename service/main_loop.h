@@ -5,11 +5,11 @@
 #include <string>
 #include <string_view>
 
+#include "platform/logind_monitor.h"
 #include "platform/unique_fd.h"
 #include "service/control_socket.h"
 #include "service/posted_codes.h"
 #include "service/service_status.h"
-#include "service/session_monitor.h"
 #include "service/time_socket.h"
 
 namespace zen {

@@ -15,6 +15,12 @@ public:
     virtual int GetKind() const = 0;
     virtual int GetPeriod() const = 0;
     virtual void Tick() = 0;
+
+    // A manager that acts at a moment of its own (the warning's minute before a logoff) owns a
+    // timer descriptor that turns readable then; the tick thread waits on it with the tick and
+    // calls OnTimer on its own thread. -1: the manager has no timer.
+    virtual int TimerFd() const { return -1; }
+    virtual void OnTimer() {}
 };
 
 // The period of every manager and of the tick, in milliseconds.

@@ -3,14 +3,16 @@
 #include <array>
 
 #include "service/managers/device_manager.h"
+#include "service/managers/shutdown_manager.h"
 
 namespace zen {
 namespace {
 
 // The drives first, then the programs, then the computer time: each manager joins here in
 // that order as it is written.
-constexpr std::array<ManagerCreation, 1> kCreationOrder{{
+constexpr std::array<ManagerCreation, 2> kCreationOrder{{
     {"#ERROR : device manager allocation error", &CDeviceManager::Create},
+    {"#ERROR : ShutDown Manager allocation error", &CShutdownManager::Create},
 }};
 
 }  // namespace

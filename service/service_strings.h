@@ -17,5 +17,8 @@ inline constexpr int kIdsOptionsFailed = 140;
 inline constexpr int kIdsDatabaseFailed = 141;
 inline constexpr int kIdsDiskEnabled = 143;
 inline constexpr int kIdsDiskDisabled = 144;
+// The computer-time warnings: a logoff, or a power-off, in one minute.
+inline constexpr int kIdsLogoffWarning = 147;
+inline constexpr int kIdsShutdownWarning = 148;
 
 }  // namespace zen

@@ -54,13 +54,28 @@ void LogindMock::Activate(const std::string& id) {
     Command("activate " + id);
 }
 
-void LogindMock::Command(const std::string& line) {
+std::vector<std::string> LogindMock::Calls() {
+    std::vector<std::string> calls = Command("calls");
+    for (std::string& call : calls) {
+        call.erase(0, std::string("CALL ").size());
+    }
+    return calls;
+}
+
+std::vector<std::string> LogindMock::Command(const std::string& line) {
     std::fputs((line + "\n").c_str(), toMock_);
     std::fflush(toMock_);
-    char answer[64] = {};
-    if (std::fgets(answer, sizeof answer, fromMock_) == nullptr || std::string(answer) != "OK\n") {
-        throw std::runtime_error("the logind mock refused: " + line);
+    std::vector<std::string> answers;
+    char answer[512] = {};
+    while (std::fgets(answer, sizeof answer, fromMock_) != nullptr) {
+        std::string text(answer);
+        text.erase(text.find_last_not_of("\r\n") + 1);
+        if (text == "OK") {
+            return answers;
+        }
+        answers.push_back(text);
     }
+    throw std::runtime_error("the logind mock refused: " + line);
 }
 
 }  // namespace zen::test

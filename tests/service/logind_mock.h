@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace zen::test {
 
@@ -21,9 +22,12 @@ public:
     void AddSession(const std::string& id, unsigned uid, const std::string& user);
     // Makes an existing session the active one of seat0.
     void Activate(const std::string& id);
+    // The methods called on logind's manager so far, oldest first: "METHOD ARGUMENTS...".
+    std::vector<std::string> Calls();
 
 private:
-    void Command(const std::string& line);
+    // Sends a command; the lines the mock answers before its "OK".
+    std::vector<std::string> Command(const std::string& line);
 
     pid_t pid_ = -1;
     FILE* toMock_ = nullptr;

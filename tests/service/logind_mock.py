@@ -5,6 +5,7 @@ Starts dbus-daemon on a socket in the given folder and dbusmock's logind on it, 
 "ADDRESS <bus address>", then takes one command per line on standard input and answers "OK":
   session ID UID NAME   a new active session on seat0, announced with SessionNew
   activate ID           makes an existing session seat0's active one
+  calls                 one line "CALL METHOD ARGUMENTS..." per method called on the manager
 Ends both processes when standard input closes.
 """
 import os
@@ -60,6 +61,12 @@ def main():
                          dbus.Struct((session_id, dbus.ObjectPath(
                              f"{MANAGER_PATH}/session/{session_id}"))),
                          dbus_interface="org.freedesktop.DBus.Properties")
+            elif words[:1] == ["calls"]:
+                for _, method, arguments in manager.GetCalls(
+                        dbus_interface="org.freedesktop.DBus.Mock"):
+                    shown = [("true" if a else "false") if isinstance(a, dbus.Boolean) else str(a)
+                             for a in arguments]
+                    print(" ".join(["CALL", str(method)] + shown), flush=True)
             print("OK", flush=True)
     finally:
         if mock:

@@ -1,4 +1,4 @@
-#include "service/session_monitor.h"
+#include "platform/logind_monitor.h"
 
 #include <poll.h>
 #include <sys/epoll.h>

@@ -1,11 +1,10 @@
 #pragma once
 
-#include <systemd/sd-bus.h>
-
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
+
+#include "platform/logind_bus.h"
 
 namespace zen {
 
@@ -37,10 +36,7 @@ private:
     static int OnSessionNew(sd_bus_message* message, void* self, sd_bus_error* error);
     static int OnSeatChanged(sd_bus_message* message, void* self, sd_bus_error* error);
 
-    struct BusClose {
-        void operator()(sd_bus* bus) const { sd_bus_flush_close_unref(bus); }
-    };
-    std::unique_ptr<sd_bus, BusClose> bus_;
+    BusPtr bus_;
     Handler handler_;
 };
 
