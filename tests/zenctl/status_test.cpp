@@ -2,11 +2,14 @@
 // what the rules in force allow at an allowed and at a forbidden quarter hour.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <string>
 
 #include "platform/root.h"
 #include "service/control_socket.h"
+#include "service/service_host.h"
 #include "service/zensvc_process.h"
 #include "support/temp_root.h"
 #include "zenctl/zenctl_fixture.h"
@@ -40,6 +43,8 @@ TEST_F(StatusTest, SaysWhetherTheServiceRunsAndWhatTheRulesAllowNow) {
     if (ZEN_SANITIZED) {
         GTEST_SKIP() << "libfaketime cannot be preloaded before the sanitizer runtime";
     }
+    // A pid file counts only while it names a running zensvc, not a pid given to another.
+    test::WriteAll(PidFile(), std::to_string(::getpid()) + "\n");
     const auto stopped = Zenctl({"status"}, At("2024-05-08 09:30:00"));
     ASSERT_EQ(stopped.code, 0) << stopped.err;
     EXPECT_EQ(stopped.out.rfind("service: not running (the rules are not enforced)\n"
@@ -65,7 +70,7 @@ TEST_F(StatusTest, SaysWhetherTheServiceRunsAndWhatTheRulesAllowNow) {
         const auto text = Zenctl({"status"}, At(c.moment));
         ASSERT_EQ(text.code, 0) << text.err;
         EXPECT_NE(text.out.find("service: running, pid "), std::string::npos) << text.out;
-        EXPECT_NE(text.out.find(", run by by hand\n"), std::string::npos) << text.out;
+        EXPECT_NE(text.out.find(", started by hand\n"), std::string::npos) << text.out;
         EXPECT_NE(text.out.find("\nrules in force: the group Kids\n" + c.computer),
                   std::string::npos)
             << text.out;
@@ -80,9 +85,15 @@ TEST_F(StatusTest, SaysWhetherTheServiceRunsAndWhatTheRulesAllowNow) {
         const std::string pid = json.out.substr(pidAt + 7, json.out.find(',', pidAt) - pidAt - 7);
         EXPECT_EQ(std::filesystem::read_symlink("/proc/" + pid + "/exe"),
                   std::filesystem::canonical(ZENSVC_PATH));
-        EXPECT_NE(json.out.find("\"runBy\": \"by hand\""), std::string::npos);
+        EXPECT_NE(json.out.find("\"runBy\": \"hand\""), std::string::npos);
         EXPECT_NE(json.out.find("\"consoleUser\": \"alice\""), std::string::npos);
         EXPECT_NE(json.out.find("\"limit\": 120"), std::string::npos) << json.out;
+        // Started without systemd, the service is found through its pid file.
+        test::WriteAll(PidFile(), pid + "\n");
+        EXPECT_NE(Zenctl({"status"}).out.find("pid " + pid + ", since "), std::string::npos);
+        EXPECT_NE(Zenctl({"status"}).out.find(", with the pid file " + PidFile().string() + "\n"),
+                  std::string::npos);
+        std::filesystem::remove(PidFile());
 
         // faketime runs the service as its child: it is stopped as root stops it.
         EXPECT_TRUE(SendControlCode(kStopCode));

@@ -158,6 +158,8 @@ TEST_F(ZenctlTest, BadInputLeavesTheDatabaseByteIdentical) {
         {{"show", "Kids", "--any"}, 2},
         {{"check", "alice", "internet", "--checksum", "0x1"}, 2},
         {{"mail", "test", "now"}, 2},
+        {{"mail", "test"}, 1},  // the account is not set up
+        {{"mail", "report"}, 1},
         {{"mail", "tls", "sometimes"}, 2},
         {{"report", "password", "--secret-file", "/nonexistent/secret"}, 5},
         {{"mail", "password", "--at", "09:00"}, 2},

@@ -10,6 +10,7 @@
 #include "platform/console_user.h"
 #include "platform/local_time.h"
 #include "platform/text.h"
+#include "service/service_host.h"
 #include "tools/zenctl/commands.h"
 #include "tools/zenctl/rule_syntax.h"
 #include "tools/zenctl/service_state.h"
@@ -125,7 +126,10 @@ std::string ServiceLine(const std::optional<ServiceState>& service) {
     }
     return "service: running, pid " + std::to_string(service->pid) +
            (service->startedAt != 0 ? ", since " + MomentText(service->startedAt) : "") +
-           ", run by " + service->runBy + "\n";
+           (service->runBy == "systemd"    ? ", under systemd"
+            : service->runBy == "pid file" ? ", with the pid file " + PidFile().string()
+                                           : ", started by hand") +
+           "\n";
 }
 
 std::string CategoryLine(Category category, const CategoryState& state) {

@@ -98,7 +98,7 @@ pid_t TimeSocketPid() {
 std::optional<ServiceState> FindRunningService() {
     using Finder = pid_t (*)();
     const std::pair<Finder, const char*> finders[] = {
-        {SystemdMainPid, "systemd"}, {PidFilePid, "pid file"}, {TimeSocketPid, "by hand"}};
+        {SystemdMainPid, "systemd"}, {PidFilePid, "pid file"}, {TimeSocketPid, "hand"}};
     for (const auto& [find, runBy] : finders) {
         if (const pid_t pid = find(); IsService(pid)) {
             return ServiceState{pid, StartTimeOf(pid), runBy};

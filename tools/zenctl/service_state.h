@@ -12,7 +12,7 @@ namespace zen::ctl {
 struct ServiceState {
     pid_t pid = 0;
     int64_t startedAt = 0;  // seconds since 1970, 0 when unknown
-    std::string runBy;      // "systemd", "pid file" or "by hand"
+    std::string runBy;      // "systemd", "pid file" or "hand"
 };
 
 // Found in this order: systemd's main pid of the unit (under "/" only, when systemd runs the
