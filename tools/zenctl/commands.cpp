@@ -19,7 +19,7 @@ const Command kCommands[] = {
     {"paths", "paths [USER [CATEGORY]]", "show the root, the machine id and every data file",
      "With USER, also the usage counter files of that user (of one CATEGORY when given).", 0, 2,
      RunPaths},
-    {"status", "status", "whether the service runs, and what the rules allow now",
+    {"status", "status", "does the service run, and what is allowed now",
      "The service (its pid, since when, and whether systemd or a pid file runs it), the user\n"
      "at the console, the group whose rules are in force, and for each category whether it\n"
      "is allowed now, until when, and the minutes used and left today. It is the evaluation\n"
@@ -78,8 +78,7 @@ const Command kCommands[] = {
      "GROUP is a group or \"All Users\". Adding reads the file's CheckSum; removing takes\n"
      "every entry of that path, or only the one with --checksum 0xXXXXXXXX.",
      4, 4, RunProgram, "--checksum"},
-    {"options", "options", "show the options; of the secrets only whether they are set", "", 0, 0,
-     RunOptions},
+    {"options", "options", "show the options (of secrets, only whether set)", "", 0, 0, RunOptions},
     {"option", "option NAME [VALUE]", "show or set one option",
      "NAME is a field name as \"zenctl options\" shows it. SMTPServer is a host name or\n"
      "address only; its port is the option Port (1 to 65535).",
@@ -98,7 +97,7 @@ const Command kCommands[] = {
      "The lines are those of the daily report. --clear empties the log.", 1, 1, RunLog, "--clear"},
     {"messages", "messages", "the messages waiting for the control panels", "", 0, 0, RunMessages},
     {"mail", "mail test|report|password|tls [MODE]",
-     "send a test mail or the report; set the mail password or encryption",
+     "test mail, report now, mail password, encryption",
      "test: the notification e-mail \"Test notification e-mail settings\".\n"
      "report: the daily report, made and sent as the service makes it, except that the time\n"
      "of the last report is left alone.\n"
