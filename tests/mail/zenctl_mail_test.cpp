@@ -130,6 +130,7 @@ TEST_F(ZenctlMailTest, TheMachinesTlsSettingDecidesAboutASelfSignedServer) {
                                                .key = root / "ca.key"});
     UseAuthenticatedServer(server.port());
     const std::string conf = paths::ConfFile().string();
+    std::filesystem::create_directories(paths::ConfFile().parent_path());
 
     // verify, the default: refused, and the answer names the setting.
     const test::ZenctlResult verify = test::Zenctl({"--password-file", admin, "mail", "test"});
@@ -142,9 +143,11 @@ TEST_F(ZenctlMailTest, TheMachinesTlsSettingDecidesAboutASelfSignedServer) {
                   "certificate)\n");
     EXPECT_EQ(server.MessageCount(), 0);
 
-    // encrypt: the same server is used, encrypted, with the password.
+    // encrypt: the same server is used, encrypted, with the password. The installation's
+    // own lines stay.
+    test::WriteAll(conf, "zeninst=1\nzenver=2.01\n");
     ASSERT_EQ(test::Zenctl({"mail", "tls", "encrypt"}).code, 0);
-    EXPECT_EQ(test::ReadAll(conf), "smtp_tls=encrypt\n");
+    EXPECT_EQ(test::ReadAll(conf), "zeninst=1\nzenver=2.01\nsmtp_tls=encrypt\n");
     const test::ZenctlResult encrypt = test::Zenctl({"--password-file", admin, "mail", "test"});
     EXPECT_EQ(encrypt.code, 0) << encrypt.out;
     ASSERT_EQ(server.MessageCount(), 1);
