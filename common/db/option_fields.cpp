@@ -31,11 +31,35 @@ constexpr OptionField Text(std::string_view name, std::size_t units) {
             [](Options& o, std::u16string_view v) { SetFieldText(o.*Member, v); }};
 }
 
+constexpr OptionField Checked(OptionField field, std::string_view (*problem)(std::u16string_view)) {
+    field.problem = problem;
+    return field;
+}
+
+std::string_view PortProblem(std::u16string_view value) {
+    const bool zero = !value.empty() &&
+                      std::all_of(value.begin(), value.end(), [](char16_t c) { return c == u'0'; });
+    return zero ? "port 0 reaches no server; use 1 to 65535 (25, 465 or 587)" : "";
+}
+
+// "host:port" and "[address]:port" carry a port; an IPv6 address has two colons or more.
+std::string_view ServerProblem(std::u16string_view value) {
+    const auto colons = std::count(value.begin(), value.end(), u':');
+    if (colons == 1 || (colons > 1 && value.starts_with(u'['))) {
+        return "give the server's name or address without a port, and the port with the "
+               "option Port";
+    }
+    if (std::any_of(value.begin(), value.end(), [](char16_t c) { return c <= u' '; })) {
+        return "a server name holds no blanks or control characters";
+    }
+    return "";
+}
+
 const std::array kFields{
     Number("WarningsSize", &Options::WarningsSize, UINT32_MAX),
     Number("ActivitySize", &Options::ActivitySize, UINT32_MAX),
-    Text<&Options::SMTPServer>("SMTPServer", 38),
-    Number("Port", &Options::Port, 65535),
+    Checked(Text<&Options::SMTPServer>("SMTPServer", 38), ServerProblem),
+    Checked(Number("Port", &Options::Port, 65535), PortProblem),
     Text<&Options::SMTPTo>("SMTPTo", 150),
     Text<&Options::SMTPFrom>("SMTPFrom", 38),
     Text<&Options::EMailName>("EMailName", 23),
@@ -46,6 +70,19 @@ const std::array kFields{
     Number("SelectionType", &Options::SelectionType, 2),
     Flag("toolTipsOff", &Options::toolTipsOff),
     Flag("clockLock", &Options::clockLock),
+};
+
+template <auto Member>
+constexpr SecretField Secret(std::string_view name, std::size_t units) {
+    return {name, units,
+            [](const Options& o) -> std::u16string_view { return FieldText(o.*Member); },
+            [](Options& o, std::u16string_view v) { SetFieldText(o.*Member, v); }};
+}
+
+// As long as the panel's password edits take.
+const std::array kSecrets{
+    Secret<&Options::serverPassword>("serverPassword", 23),
+    Secret<&Options::reportPassword>("reportPassword", 23),
 };
 
 char ToLower(char c) {
@@ -92,6 +129,26 @@ const OptionField* FindOptionField(std::string_view name) {
     return found == kFields.end() ? nullptr : &*found;
 }
 
+const SecretField& ServerPasswordField() {
+    return kSecrets[0];
+}
+
+const SecretField& ReportPasswordField() {
+    return kSecrets[1];
+}
+
+std::span<const SecretField> SecretFields() {
+    return kSecrets;
+}
+
+EditStatus SetSecretValue(Options& options, const SecretField& field, std::u16string_view value) {
+    if (value.size() > field.maxUnits) {
+        return EditStatus::TooLong;
+    }
+    field.setText(options, value);
+    return EditStatus::Done;
+}
+
 std::u16string OptionValueText(const Options& options, const OptionField& field) {
     if (field.kind == Kind::Text) {
         return std::u16string(field.text(options));
@@ -99,7 +156,14 @@ std::u16string OptionValueText(const Options& options, const OptionField& field)
     return Utf8ToUtf16(std::to_string(options.*field.number));
 }
 
+std::string OptionValueProblem(const OptionField& field, std::u16string_view value) {
+    return field.problem != nullptr ? std::string(field.problem(value)) : std::string();
+}
+
 EditStatus SetOptionValue(Options& options, const OptionField& field, std::u16string_view value) {
+    if (!OptionValueProblem(field, value).empty()) {
+        return EditStatus::OutOfRange;
+    }
     if (field.kind == Kind::Text) {
         if (value.size() > field.maxUnits) {
             return EditStatus::TooLong;

@@ -107,7 +107,11 @@ void CZenMailer::Send() {
     SmtpTransaction transaction;
     transaction.server = server_;
     transaction.caFile = caFile_;
-    transaction.implicitTls = tlsMode_ == MailTlsMode::Implicit || port_ == kImplicitTlsPort;
+    transaction.implicitTls = tlsMode_ == MailTlsMode::Implicit ||
+                              (tlsMode_ == MailTlsMode::Auto && port_ == kImplicitTlsPort);
+    transaction.startTls = tlsMode_ != MailTlsMode::Off;
+    transaction.verifyCertificate = verifyCertificate_;
+    transaction.tlsSettingHint = tlsSettingHint_;
     transaction.heloName = MailHeloName();
     transaction.sender = content_.sender.address;
     transaction.recipients = content_.recipients;

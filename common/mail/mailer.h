@@ -36,7 +36,12 @@ public:
     // Certificates in this file are trusted besides the system's store.
     void SetCaFile(std::string path) { caFile_ = std::move(path); }
     // Auto: TLS from the start on port 465, otherwise STARTTLS whenever the server offers it.
+    // Off: never encrypted, and no password for a server that offers STARTTLS.
     void SetTlsMode(MailTlsMode mode) { tlsMode_ = mode; }
+    // Off: encrypts without checking the server's certificate (a relay with its own one).
+    void SetVerifyCertificate(bool verify) { verifyCertificate_ = verify; }
+    // Added to the answer when the TLS mode or the certificate check refused the server.
+    void SetTlsSettingHint(std::string hint) { tlsSettingHint_ = std::move(hint); }
 
     void Send();
     const std::string& Response() const { return response_; }
@@ -50,6 +55,8 @@ private:
     std::chrono::milliseconds timeout_ = kDefaultTimeout;
     std::string caFile_;
     MailTlsMode tlsMode_ = MailTlsMode::Auto;
+    bool verifyCertificate_ = true;
+    std::string tlsSettingHint_;
     std::string response_;
 };
 

@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "common/db/db_manager.h"
+#include "common/mail/mail_tls_setting.h"
 #include "common/mail/mailer.h"
 #include "platform/clock.h"
 #include "platform/text.h"
@@ -45,6 +46,7 @@ int SendMail(CDBManager& db, const std::filesystem::path* attachment, std::u16st
     mailer.Create(MailText(subject), MailText(FieldText(options.SMTPFrom)), MailText(body),
                   MailText(FieldText(options.SMTPServer)), MailPort(options.Port));
     AddRecipients(mailer, FieldText(options.SMTPTo));
+    ApplySmtpTls(mailer, MachineSmtpTls());
     if (attachment != nullptr) {
         mailer.Attach(attachment->string());
     }

@@ -90,9 +90,11 @@ std::optional<std::string> SmtpConnection::ReadReply() {
     }
 }
 
-std::string SmtpConnection::StartTls(const std::string& server, const std::string& caFile) {
+std::string SmtpConnection::StartTls(const std::string& server, const std::string& caFile,
+                                     bool verify) {
     std::string error;
-    std::unique_ptr<TlsSession> session = TlsSession::Create(fd_.get(), server, caFile, error);
+    std::unique_ptr<TlsSession> session =
+        TlsSession::Create(fd_.get(), server, caFile, verify, error);
     if (!session) {
         return error;
     }

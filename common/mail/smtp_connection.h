@@ -27,7 +27,7 @@ public:
     // One whole reply, all its lines with their CR LF; nothing on time-out, error or close.
     std::optional<std::string> ReadReply();
     // Encrypts the connection; empty on success, otherwise what went wrong.
-    std::string StartTls(const std::string& server, const std::string& caFile);
+    std::string StartTls(const std::string& server, const std::string& caFile, bool verify);
     bool secure() const { return tls_ != nullptr; }
 
 private:

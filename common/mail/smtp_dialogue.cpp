@@ -83,8 +83,14 @@ private:
     }
 
     bool UpgradeToTls() {
-        const std::string failure = connection_.StartTls(transaction_.server, transaction_.caFile);
-        return failure.empty() || Fail("554 Transaction failed: " + failure);
+        const std::string failure = connection_.StartTls(transaction_.server, transaction_.caFile,
+                                                         transaction_.verifyCertificate);
+        if (failure.empty()) {
+            return true;
+        }
+        const bool byCertificate = failure.starts_with(kCertificateRefused);
+        return Fail("554 Transaction failed: " + failure +
+                    (byCertificate ? transaction_.tlsSettingHint : ""));
     }
 
     std::optional<std::string> Ehlo() {
@@ -110,7 +116,16 @@ private:
             }
             return HasCode(*helo, "250") || Quit();
         }
-        if (!connection_.secure() && OffersExtension(*reply, "STARTTLS")) {
+        const bool offersTls = !connection_.secure() && OffersExtension(*reply, "STARTTLS");
+        if (offersTls && !transaction_.startTls && !transaction_.user.empty()) {
+            // The password never goes in clear to a server that could have taken it encrypted.
+            Fail(
+                "554 Transaction failed: the server offers encryption, which is switched off; "
+                "the password is not sent in clear." +
+                transaction_.tlsSettingHint);
+            return Quit();
+        }
+        if (offersTls && transaction_.startTls) {
             // Encrypt whenever the server can, and start over as the server forgets all.
             const std::optional<std::string> ready =
                 Exchange("STARTTLS\r\n", "554 Transaction failed: STARTTLS send",

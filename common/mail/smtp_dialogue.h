@@ -7,14 +7,18 @@
 
 namespace zen {
 
-// When the connection is encrypted: from the start (as on port 465), or after STARTTLS
-// whenever the server offers it.
-enum class MailTlsMode { Auto, Implicit };
+// When the connection is encrypted: from the start (as on port 465), after STARTTLS
+// whenever the server offers it, or never.
+enum class MailTlsMode { Auto, Implicit, Off };
 
 struct SmtpTransaction {
     std::string server;  // as given, for the certificate's name check
     std::string caFile;  // trusted besides the system's store; may be empty
     bool implicitTls = false;
+    bool startTls = true;           // upgrade when the server offers STARTTLS
+    bool verifyCertificate = true;  // the certificate must chain to a trusted CA and name us
+    // Added to a refusal that the machine's TLS setting caused, so the answer names it.
+    std::string tlsSettingHint;
     std::string heloName;
     std::string sender;
     std::vector<std::string> recipients;

@@ -60,18 +60,21 @@ bool IsAddressLiteral(const std::string& server) {
            inet_pton(AF_INET6, server.c_str(), buffer) == 1;
 }
 
-bool CheckPeerName(SSL* ssl, const std::string& server) {
+// The name the server is asked for (SNI) and, when verifying, the name its certificate
+// must carry.
+bool NameThePeer(SSL* ssl, const std::string& server, bool verify) {
     if (IsAddressLiteral(server)) {
-        return X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), server.c_str()) == 1;
+        return !verify || X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), server.c_str()) == 1;
     }
-    return SSL_set1_host(ssl, server.c_str()) == 1 &&
+    return (!verify || SSL_set1_host(ssl, server.c_str()) == 1) &&
            SSL_set_tlsext_host_name(ssl, server.c_str()) == 1;
 }
 
 }  // namespace
 
 std::unique_ptr<TlsSession> TlsSession::Create(int fd, const std::string& server,
-                                               const std::string& caFile, std::string& error) {
+                                               const std::string& caFile, bool verify,
+                                               std::string& error) {
     std::unique_ptr<TlsSession> session(new TlsSession());
     session->context_.reset(SSL_CTX_new(TLS_client_method()));
     SSL_CTX* context = session->context_.get();
@@ -84,12 +87,12 @@ std::unique_ptr<TlsSession> TlsSession::Create(int fd, const std::string& server
         error = "cannot load the CA file " + caFile + ".";
         return nullptr;
     }
-    SSL_CTX_set_verify(context, SSL_VERIFY_PEER, nullptr);
+    SSL_CTX_set_verify(context, verify ? SSL_VERIFY_PEER : SSL_VERIFY_NONE, nullptr);
     session->ssl_.reset(SSL_new(context));
     SSL* ssl = session->ssl_.get();
     const BIO_METHOD* method = SocketMethod();
     BIO* bio = method != nullptr ? BIO_new(method) : nullptr;
-    if (ssl == nullptr || bio == nullptr || !CheckPeerName(ssl, server)) {
+    if (ssl == nullptr || bio == nullptr || !NameThePeer(ssl, server, verify)) {
         BIO_free(bio);
         error = "TLS set-up error.";
         return nullptr;
@@ -142,8 +145,8 @@ IoStatus TlsSession::Send(const char* data, std::size_t size, std::size_t& count
 std::string TlsSession::HandshakeFailure() const {
     const long verify = SSL_get_verify_result(ssl_.get());
     if (verify != X509_V_OK) {
-        return std::string("server certificate not accepted: ") +
-               X509_verify_cert_error_string(verify) + ".";
+        return std::string(kCertificateRefused) + ": " + X509_verify_cert_error_string(verify) +
+               ".";
     }
     return "TLS handshake error.";
 }

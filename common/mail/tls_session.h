@@ -9,13 +9,18 @@
 
 namespace zen {
 
-// TLS on a connected non-blocking socket. The peer's certificate must chain to the system's
-// trust store (or to the extra CA file) and name the server, by host name or by address.
+// The start of a handshake failure caused by the server's certificate.
+inline constexpr char kCertificateRefused[] = "server certificate not accepted";
+
+// TLS on a connected non-blocking socket. When `verify` is set the peer's certificate must
+// chain to the system's trust store (or to the extra CA file) and name the server, by host
+// name or by address; otherwise any certificate is taken (encryption without the check).
 class TlsSession {
 public:
     // Null with `error` set when the context cannot be prepared.
     static std::unique_ptr<TlsSession> Create(int fd, const std::string& server,
-                                              const std::string& caFile, std::string& error);
+                                              const std::string& caFile, bool verify,
+                                              std::string& error);
     ~TlsSession();
     TlsSession(const TlsSession&) = delete;
     TlsSession& operator=(const TlsSession&) = delete;

@@ -355,6 +355,13 @@ TEST(OptionFieldsTest, ValuesAreCheckedAgainstWhatTheFieldHolds) {
         {"SMTPServer", std::u16string(39, u's'), EditStatus::TooLong},
         {"SMTPTo", std::u16string(150, u't'), EditStatus::Done},
         {"EMailName", std::u16string(24, u'n'), EditStatus::TooLong},
+        // A port of 0 reaches no server; the server's name carries no port of its own.
+        {"Port", u"0", EditStatus::OutOfRange},
+        {"Port", u"000", EditStatus::OutOfRange},
+        {"SMTPServer", u"mail.example.org:587", EditStatus::OutOfRange},
+        {"SMTPServer", u"[::1]:25", EditStatus::OutOfRange},
+        {"SMTPServer", u"mail.example.org ", EditStatus::OutOfRange},
+        {"SMTPServer", u"fe80::1", EditStatus::Done},
     };
     for (const Case& c : cases) {
         const OptionField* field = FindOptionField(c.field);
@@ -369,9 +376,16 @@ TEST(OptionFieldsTest, ValuesAreCheckedAgainstWhatTheFieldHolds) {
             EXPECT_EQ(std::memcmp(&options, &before, sizeof options), 0) << c.field;
         }
     }
-    // Secrets are not among them.
+    // Secrets are not among them: they are set apart, as long as the panel's edits take.
     for (const char* secret : {"password", "serverPassword", "reportPassword", "deviceState"}) {
         EXPECT_EQ(FindOptionField(secret), nullptr) << secret;
+    }
+    for (const SecretField* secret : {&ServerPasswordField(), &ReportPasswordField()}) {
+        Options options = OptionsDefault();
+        EXPECT_EQ(SetSecretValue(options, *secret, std::u16string(24, u'x')), EditStatus::TooLong);
+        EXPECT_EQ(secret->text(options), u"") << secret->name;
+        EXPECT_EQ(SetSecretValue(options, *secret, std::u16string(23, u'x')), EditStatus::Done);
+        EXPECT_EQ(secret->text(options), std::u16string(23, u'x')) << secret->name;
     }
 }
 

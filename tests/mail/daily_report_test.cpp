@@ -1,4 +1,3 @@
-#include <openssl/evp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -55,27 +54,6 @@ protected:
     const fs::path folder = root / "var/cache/zentimo";
 };
 
-// The attachment's bytes, decoded from its Base64 lines.
-std::string Attachment(const std::string& mail, const std::string& name) {
-    const std::string start = "filename=\"" + name + "\"\r\n\r\n";
-    const std::size_t begin = mail.find(start);
-    if (begin == std::string::npos) {
-        return "";
-    }
-    std::string text = mail.substr(begin + start.size());
-    text = text.substr(0, text.find("\r\n\r\n--"));
-    std::erase(text, '\r');
-    std::erase(text, '\n');
-    std::string bytes(text.size(), '\0');
-    const int length = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(bytes.data()),
-                                       reinterpret_cast<const unsigned char*>(text.data()),
-                                       static_cast<int>(text.size()));
-    bytes.resize(length < 0 ? 0 : static_cast<std::size_t>(length));
-    bytes.resize(bytes.size() -
-                 static_cast<std::size_t>(std::count(text.end() - 2, text.end(), '=')));
-    return bytes;
-}
-
 // UTF-16LE bytes of an ASCII text.
 std::string Utf16Le(const std::string& ascii) {
     std::string bytes;
@@ -100,7 +78,7 @@ TEST_F(DailyReportTest, ReachesTheServerWithBothLogsUnderThePassword) {
                         Utf16ToUtf8(db.ComputerName()) + "\r\n"),
               std::string::npos)
         << mail;
-    const std::string zip = Attachment(mail, "dreport.zip");
+    const std::string zip = test::AttachedFile(mail, "dreport.zip");
     ASSERT_FALSE(zip.empty()) << mail;
     // The archive stays in the private folder until the next report.
     EXPECT_EQ(zip, test::ReadAll(folder / "dreport.zip"));
@@ -131,7 +109,7 @@ TEST_F(DailyReportTest, TestRunSendsButKeepsTheLastReportTime) {
     UseServer(server.port());
     EXPECT_EQ(MakeDailyReport(db, ReportRun::Test), 1);
     ASSERT_EQ(server.MessageCount(), 1);
-    EXPECT_FALSE(Attachment(server.Message(1), "dreport.zip").empty());
+    EXPECT_FALSE(test::AttachedFile(server.Message(1), "dreport.zip").empty());
     EXPECT_EQ(StoredLastReportTime(), kEarlierReport);
 }
 

@@ -41,20 +41,29 @@ TEST(Base64, EncodesTheStandardAlphabetWithFill) {
     }
 }
 
-TEST(Base64, AttachmentLinesHold26GroupsAndCredentialsStayOnOneLine) {
+TEST(Base64, AttachmentLinesEndAfterTheGroupThatPassesTheCounterLimit) {
+    // The counter grows by 3 per group; the group that takes it above 75 (the 26th) ends
+    // its line with CR LF, also when it is the last group.
     const struct {
         std::size_t bytes;
-        std::vector<std::size_t> lines;
+        std::string shape;  // line lengths, "|" for CR LF
     } cases[] = {
-        {77, {104}},  // the last group is filled with "="
-        {78, {104}}, {79, {104, 4}}, {156, {104, 104}}, {157, {104, 104, 4}},
+        {75, "100"},   {76, "104|"},      {77, "104|"},       {78, "104|"},
+        {79, "104|4"}, {156, "104|104|"}, {157, "104|104|4"},
     };
     for (const auto& c : cases) {
         const std::string data = Bytes(c.bytes);
-        EXPECT_EQ(LineLengths(Base64Encode(data, true)), c.lines) << c.bytes;
+        const std::string encoded = Base64Encode(data, true);
+        std::string shape;
+        for (std::size_t start = 0; start < encoded.size();) {
+            const std::size_t end = std::min(encoded.find("\r\n", start), encoded.size());
+            shape += std::to_string(end - start) + (end < encoded.size() ? "|" : "");
+            start = end + 2;
+        }
+        EXPECT_EQ(shape, c.shape) << c.bytes;
         const std::string single = Base64Encode(data, false);
         EXPECT_EQ(single.find('\r'), std::string::npos);
-        std::string joined = Base64Encode(data, true);
+        std::string joined = encoded;
         std::erase(joined, '\r');
         std::erase(joined, '\n');
         EXPECT_EQ(joined, single);

@@ -3,12 +3,14 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <openssl/evp.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <sstream>
 #include <stdexcept>
@@ -211,6 +213,26 @@ int AiosmtpdServer::MessageCount() const {
         ++count;
     }
     return count;
+}
+
+std::string AttachedFile(const std::string& mail, const std::string& name) {
+    const std::string start = "filename=\"" + name + "\"\r\n\r\n";
+    const std::size_t begin = mail.find(start);
+    if (begin == std::string::npos) {
+        return "";
+    }
+    std::string text = mail.substr(begin + start.size());
+    text = text.substr(0, text.find("\r\n\r\n--"));
+    std::erase(text, '\r');
+    std::erase(text, '\n');
+    std::string bytes(text.size(), '\0');
+    const int length = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(bytes.data()),
+                                       reinterpret_cast<const unsigned char*>(text.data()),
+                                       static_cast<int>(text.size()));
+    bytes.resize(length < 0 ? 0 : static_cast<std::size_t>(length));
+    bytes.resize(bytes.size() -
+                 static_cast<std::size_t>(std::count(text.end() - 2, text.end(), '=')));
+    return bytes;
 }
 
 }  // namespace zen::test

@@ -75,4 +75,8 @@ private:
     uint16_t port_ = 0;
 };
 
+// The bytes of the attachment `name` of a received mail, decoded from its Base64 lines; ""
+// when the mail has none of that name.
+std::string AttachedFile(const std::string& mail, const std::string& name);
+
 }  // namespace zen::test

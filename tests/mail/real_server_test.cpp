@@ -104,7 +104,7 @@ TEST_F(RealServerTest, AttachmentsArriveAsBuilt) {
                   "Content-Type: application/X-other-1;\r\n\tname=\"a78.bin\"\r\n"
                   "Content-Transfer-Encoding: base64\r\n"
                   "Content-Disposition: attachment; filename=\"a78.bin\"\r\n\r\n" +
-                  line104 + "\r\n\r\n--" + boundary +
+                  line104 + "\r\n\r\n\r\n--" + boundary +
                   "\r\n"
                   "Content-Type: plain/txt;\r\n\tname=\"b79.txt\"\r\n"
                   "Content-Transfer-Encoding: base64\r\n"

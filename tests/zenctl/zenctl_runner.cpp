@@ -13,14 +13,15 @@
 
 namespace zen::test {
 
-ZenctlResult Zenctl(const std::vector<std::string>& args) {
+ZenctlResult Zenctl(const std::vector<std::string>& args, const std::vector<std::string>& prefix) {
     int out[2];
     int err[2];
     if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
         return {};
     }
     UniqueFd outRead(out[0]), outWrite(out[1]), errRead(err[0]), errWrite(err[1]);
-    std::vector<std::string> words{ZENCTL_PATH};
+    std::vector<std::string> words = prefix;
+    words.push_back(ZENCTL_PATH);
     words.insert(words.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& word : words) {
@@ -32,7 +33,7 @@ ZenctlResult Zenctl(const std::vector<std::string>& args) {
         ::setsid();
         ::dup2(outWrite.get(), 1);
         ::dup2(errWrite.get(), 2);
-        ::execv(argv[0], argv.data());
+        ::execvp(argv[0], argv.data());
         ::_exit(127);
     }
     outWrite.reset();

@@ -9,12 +9,14 @@ namespace zen::test {
 
 // The zenctl binary run as a real process (in a session of its own, so it has no terminal
 // to ask a password on), with the environment of the test (ZEN_ROOT of its TempRoot).
+// `prefix` runs it through another command (env, faketime).
 struct ZenctlResult {
     int code = -1;
     std::string out;
     std::string err;
 };
-ZenctlResult Zenctl(const std::vector<std::string>& args);
+ZenctlResult Zenctl(const std::vector<std::string>& args,
+                    const std::vector<std::string>& prefix = {});
 
 // Every data file's bytes, to show that a refused command wrote nothing.
 std::map<std::filesystem::path, std::string> DataFileBytes();

@@ -1,5 +1,7 @@
 #include <chrono>
 #include <cstdlib>
+#include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -12,9 +14,11 @@
 #include "common/db/rules_model.h"
 #include "common/db/usage_state.h"
 #include "platform/clock.h"
+#include "platform/root.h"
 #include "platform/text.h"
 #include "support/eventually.h"
 #include "support/temp_root.h"
+#include "zenctl/zenctl_fixture.h"
 #include "zenctl/zenctl_runner.h"
 
 namespace zen {
@@ -24,31 +28,7 @@ using test::Eventually;
 
 using test::Zenctl;
 
-// A database made by "zenctl init", with the group "Kids" and its user "alice".
-class ZenctlTest : public test::RootedTest {
-protected:
-    void SetUp() override {
-        ::setenv("SUDO_USER", "parent", 1);
-        for (const std::vector<std::string>& args : {std::vector<std::string>{"init"},
-                                                     {"group", "add", "Kids"},
-                                                     {"user", "add", "alice", "Kids"}}) {
-            const auto result = Zenctl(args);
-            ASSERT_EQ(result.code, 0) << args[0] << ": " << result.err;
-        }
-    }
-    void TearDown() override { ::unsetenv("SUDO_USER"); }
-
-    std::string WriteFile(const std::string& name, const std::string& text) {
-        const auto path = root / name;
-        test::WriteAll(path, text);
-        return path.string();
-    }
-
-    static void Run(const std::vector<std::string>& args) {
-        const auto result = Zenctl(args);
-        ASSERT_EQ(result.code, 0) << args[0] << ": " << result.err;
-    }
-};
+using test::ZenctlTest;
 
 TEST_F(ZenctlTest, AnotherProcesssWatcherFollowsAChangeAtOnce) {
     CDBManager watcher;
@@ -162,14 +142,152 @@ TEST_F(ZenctlTest, BadInputLeavesTheDatabaseByteIdentical) {
         {{"frobnicate"}, 2},
         {{"users", "--bogus"}, 2},
         {{"group", "add"}, 2},
+        // Stricter input: each says what is wrong and changes nothing.
+        {{"user", "add", "bob", "Kids"}, 1},  // not an account of the machine
+        {{"user", "add", " alice", "Kids", "--any"}, 2},
+        {{"group", "add", "Teens "}, 2},
+        {{"rename", "Kids", "\tKids"}, 2},
+        {{"option", "SMTPServer", "mail.example.org:587"}, 2},
+        {{"option", "SMTPServer", "[::1]:25"}, 2},
+        {{"option", "SMTPServer", " mail.example.org"}, 2},
+        {{"option", "Port", "0"}, 2},
+        {{"option", "Port", "-25"}, 2},
+        {{"limit", "Kids", "computer", "-5"}, 2},
+        {{"forbid", "Kids", "cdrom", "mon"}, 2},  // the category is "cd" everywhere
+        {{"users", "--clear"}, 2},
+        {{"show", "Kids", "--any"}, 2},
+        {{"check", "alice", "internet", "--checksum", "0x1"}, 2},
+        {{"mail", "test", "now"}, 2},
+        {{"mail", "test"}, 1},  // the account is not set up
+        {{"mail", "report"}, 1},
+        {{"mail", "tls", "sometimes"}, 2},
+        {{"report", "password", "--secret-file", "/nonexistent/secret"}, 5},
+        {{"mail", "password", "--at", "09:00"}, 2},
     };
     const auto before = test::DataFileBytes();
     for (const Case& c : cases) {
         const auto result = Zenctl(c.args);
-        EXPECT_EQ(result.code, c.code) << c.args[0] << " " << result.err;
+        EXPECT_EQ(result.code, c.code) << c.args[0] << " " << c.args[1] << " " << result.err;
         EXPECT_EQ(result.err.rfind("zenctl: ", 0), 0u) << c.args[0] << ": " << result.err;
-        EXPECT_EQ(test::DataFileBytes(), before) << c.args[0];
+        EXPECT_EQ(test::DataFileBytes(), before) << c.args[0] << " " << c.args[1];
     }
+    EXPECT_FALSE(std::filesystem::exists(paths::ConfFile()));
+    // A secret longer than the panel's edit takes is refused as well.
+    const std::string longSecret = WriteFile("long", std::string(24, 'x') + "\n");
+    EXPECT_EQ(Zenctl({"report", "password", "--secret-file", longSecret}).code, 2);
+    EXPECT_EQ(test::DataFileBytes(), before);
+}
+
+TEST_F(ZenctlTest, ErrorsSayWhatToDoInstead) {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"user", "add", "bob", "Kids"},
+         "\"bob\" is not an account of this machine (--any adds it all the same"},
+        {{"option", "SMTPServer", "mail.example.org:587"}, "the port with the option Port"},
+        {{"option", "Port", "0"}, "port 0 reaches no server; use 1 to 65535"},
+        {{"users", "--clear"}, "--clear is not an option of \"users\""},
+        {{"group", "add", "Teens "}, "a name may not start or end with a blank"},
+        {{"limit", "Kids", "computer", "-5"}, "minutes \"-5\" is not valid"},
+    };
+    for (const auto& [args, message] : cases) {
+        EXPECT_NE(Zenctl(args).err.find(message), std::string::npos) << args[0] << " " << args[1];
+    }
+    // Given --any, a name that is not an account yet is taken.
+    Run({"user", "add", "bob", "Kids", "--any"});
+    EXPECT_NE(Zenctl({"users"}).out.find("bob"), std::string::npos);
+}
+
+TEST_F(ZenctlTest, ChangesAreToldInSentences) {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"forbid", "Kids", "internet", "all"},
+         "Kids: internet is forbidden every day, all day, in its own timetable.\n"},
+        {{"allow", "Kids", "internet", "weekdays", "08:00-15:30"},
+         "Kids: internet is allowed on weekdays, from 08:00 to 15:30, in its own timetable.\n"},
+        {{"forbid", "Kids", "cd", "sat,mon"},
+         "Kids: cd is forbidden on Mon, Sat, all day, in its own timetable.\n"},
+        {{"timetable", "Kids", "computer", "on"}, "Kids: the computer timetable is on.\n"},
+        {{"limit", "Kids", "computer", "90", "weekend"},
+         "Kids: the daily computer limit is 90 minutes at weekends (it counts only while the "
+         "limit is on).\n"},
+        {{"limit", "Kids", "computer", "on"},
+         "Kids: the daily computer limit is on: Sun 90, Mon 10, Tue 10, Wed 10, Thu 10, Fri 10, "
+         "Sat 90 minutes.\n"},
+        {{"limit", "Kids", "computer", "off"}, "Kids: the daily computer limit is off.\n"},
+    };
+    for (const auto& [args, text] : cases) {
+        const auto result = Zenctl(args);
+        EXPECT_EQ(result.code, 0) << result.err;
+        EXPECT_EQ(result.out, text);
+    }
+}
+
+TEST_F(ZenctlTest, ShowOfAUserShowsTheRulesOfItsGroup) {
+    Run({"set", "Kids", "CustomWarning", "Time for homework"});
+    Run({"forbid", "Kids", "internet", "mon"});
+    const auto text = Zenctl({"show", "alice"});
+    ASSERT_EQ(text.code, 0) << text.err;
+    EXPECT_EQ(text.out.rfind("alice is a user of the group Kids, whose rules are in force for "
+                             "it:\n\nname: Kids\n",
+                             0),
+              0u)
+        << text.out;
+    EXPECT_NE(text.out.find("CustomWarning: Time for homework\n"), std::string::npos);
+    EXPECT_NE(text.out.find("internet timetable"), std::string::npos);
+    EXPECT_EQ(text.out, Zenctl({"show", "alice"}).out);
+    const auto json = Zenctl({"show", "alice", "--json"});
+    EXPECT_NE(json.out.find("\"group\": \"Kids\""), std::string::npos) << json.out;
+    EXPECT_NE(json.out.find("\"CustomWarning\": \"Time for homework\""), std::string::npos);
+}
+
+// The words of the first column of "zenctl --help": the command table.
+std::set<std::string> TableCommands() {
+    const std::string help = Zenctl({"--help"}).out;
+    std::istringstream lines(help.substr(help.find("Commands:\n") + 10));
+    std::set<std::string> commands;
+    for (std::string line; std::getline(lines, line) && !line.empty();) {
+        commands.insert(line.substr(2, line.find(' ', 2) - 2));
+    }
+    return commands;
+}
+
+// The first word after each .TP or .TQ of the man page's COMMANDS section.
+std::set<std::string> ManPageCommands() {
+    std::istringstream page(test::ReadAll(ZEN_SOURCE_DIR "/docs/zenctl.1"));
+    std::set<std::string> commands;
+    bool inCommands = false;
+    bool entry = false;
+    for (std::string line; std::getline(page, line);) {
+        if (line.starts_with(".SH")) {
+            inCommands = line == ".SH COMMANDS";
+        } else if (inCommands && entry && line.starts_with(".B")) {
+            std::string word = line.substr(line.find(' ') + 1);
+            std::erase(word, '"');
+            commands.insert(word.substr(0, word.find(' ')));
+        }
+        entry = line == ".TP" || line == ".TQ";
+    }
+    return commands;
+}
+
+// The words of the completion's list of commands.
+std::set<std::string> CompletionCommands() {
+    const std::string script = test::ReadAll(ZEN_SOURCE_DIR "/packaging/zenctl.bash-completion");
+    const std::size_t start = script.find("local commands='") + 16;
+    std::istringstream words(script.substr(start, script.find('\'', start) - start));
+    std::set<std::string> commands;
+    for (std::string word; words >> word;) {
+        commands.insert(word);
+    }
+    return commands;
+}
+
+TEST_F(ZenctlTest, ManPageAndCompletionListExactlyTheCommandsOfTheTable) {
+    std::set<std::string> table = TableCommands();
+    ASSERT_TRUE(table.contains("status") && table.contains("mail"))
+        << testing::PrintToString(table);
+    EXPECT_EQ(ManPageCommands(), table);
+    // "help" is a word of the command line, not a command of the table.
+    table.insert("help");
+    EXPECT_EQ(CompletionCommands(), table);
 }
 
 TEST_F(ZenctlTest, JsonOutputIsValidAndEscaped) {

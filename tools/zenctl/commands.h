@@ -21,6 +21,7 @@ struct Command {
     std::size_t minWords;
     std::size_t maxWords;
     void (*run)(Session& session, const Words& words);
+    std::string_view options = {};  // its own options, separated by blanks
 };
 
 std::span<const Command> Commands();
@@ -58,5 +59,7 @@ void RunUsage(Session& session, const Words& words);
 void RunLog(Session& session, const Words& words);
 void RunMessages(Session& session, const Words& words);
 void RunMail(Session& session, const Words& words);
+void RunReport(Session& session, const Words& words);
+void RunStatus(Session& session, const Words& words);
 
 }  // namespace zen::ctl

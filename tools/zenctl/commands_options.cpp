@@ -4,7 +4,7 @@
 #include "common/db/option_fields.h"
 #include "platform/text.h"
 #include "tools/zenctl/commands.h"
-#include "tools/zenctl/password_gate.h"
+#include "tools/zenctl/new_secret.h"
 
 namespace zen::ctl {
 namespace {
@@ -39,6 +39,9 @@ void RunOptions(Session& session, const Words&) {
     json.Set("lastReportTime", options.lastReportTime)
         .Set("deviceState", FieldText(options.deviceState))
         .Set("passwordSet", options.password[0] != u'\0');
+    for (const SecretField& secret : SecretFields()) {
+        json.Set(std::string(secret.name) + "Set", !secret.text(options).empty());
+    }
     session.out().Emit(json);
 }
 
@@ -50,6 +53,10 @@ void RunOption(Session& session, const Words& words) {
         return;
     }
     const std::u16string value = Text16(words[1]);
+    if (const std::string problem = OptionValueProblem(field, value); !problem.empty()) {
+        throw CommandError(kExitUsage,
+                           std::string(field.name) + " \"" + words[1] + "\": " + problem);
+    }
     // The value is checked before the password is asked for.
     Options scratch{};
     if (const EditStatus check = SetOptionValue(scratch, field, value); check != EditStatus::Done) {
@@ -63,11 +70,7 @@ void RunOption(Session& session, const Words& words) {
 
 void RunPassword(Session& session, const Words&) {
     CDBManager& db = session.Admin();
-    const auto& file = session.invocation().newPasswordFile;
-    const std::u16string password = ReadPassword(file, "New password: ");
-    if (!file && ReadPassword(file, "Re-enter password for verification: ") != password) {
-        throw CommandError(kExitRefused, "passwords do not match; nothing was changed");
-    }
+    const std::u16string password = ReadNewSecret(session.invocation().newPasswordFile, "password");
     session.Finish(SetAdminPassword(db, password), "password",
                    password.empty() ? "password switched off" : "password has been changed");
 }

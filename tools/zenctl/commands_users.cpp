@@ -7,6 +7,7 @@
 #include "platform/console_user.h"
 #include "platform/text.h"
 #include "tools/zenctl/commands.h"
+#include "tools/zenctl/input_checks.h"
 #include "tools/zenctl/record_view.h"
 #include "tools/zenctl/rule_syntax.h"
 
@@ -70,19 +71,38 @@ void RunUsers(Session& session, const Words&) {
 }
 
 void RunShow(Session& session, const Words& words) {
-    const auto record = FindUser(session.Db().Users(), Text16(words[0]));
+    CDBManager& db = session.Db();
+    const auto record = FindUser(db.Users(), NameWord(words[0]));
     if (!record) {
         throw CommandError(kExitRefused, "\"" + words[0] + "\": no such user or group");
     }
-    session.out().Emit(UserRecord(*record),
-                       [&](std::ostream& out) { PrintUserRecord(out, *record); });
+    if (record->ParentID == 0) {
+        session.out().Emit(UserRecord(*record),
+                           [&](std::ostream& out) { PrintUserRecord(out, *record); });
+        return;
+    }
+    // A user's own record carries copies that nothing reads: the group's rules are in force.
+    const auto group = FindGroupById(db.Users(), record->ParentID);
+    if (!group) {
+        throw CommandError(kExitRefused, "\"" + words[0] + "\": its group (UserID " +
+                                             std::to_string(record->ParentID) +
+                                             ") does not exist, so no rules apply");
+    }
+    const std::string groupName = Utf16ToUtf8(FieldText(group->name));
+    session.out().Emit(
+        UserSummary(*record).Set("group", groupName).Set("rules", UserRecord(*group)),
+        [&](std::ostream& out) {
+            out << words[0] << " is a user of the group " << groupName
+                << ", whose rules are in force for it:\n\n";
+            PrintUserRecord(out, *group);
+        });
 }
 
 void RunGroup(Session& session, const Words& words) {
     if (words[0] != "add") {
         throw CommandError(kExitUsage, "usage: zenctl group add NAME");
     }
-    const std::u16string name = Text16(words[1]);
+    const std::u16string name = NameWord(words[1]);
     session.Finish(AddGroup(session.Admin(), name), words[1], "group " + words[1] + " added");
 }
 
@@ -90,8 +110,13 @@ void RunUser(Session& session, const Words& words) {
     if (words[0] != "add") {
         throw CommandError(kExitUsage, "usage: zenctl user add NAME GROUP");
     }
-    const std::u16string name = Text16(words[1]);
-    const std::u16string group = Text16(words[2]);
+    const std::u16string name = NameWord(words[1]);
+    const std::u16string group = NameWord(words[2]);
+    if (!session.invocation().any && !IsMachineAccount(words[1])) {
+        throw CommandError(kExitRefused, "\"" + words[1] +
+                                             "\" is not an account of this machine (--any adds "
+                                             "it all the same, for an account made later)");
+    }
     const EditStatus status = AddUser(session.Admin(), name, group);
     const bool aboutGroup = status == EditStatus::NotAGroup || (status == EditStatus::NotFound);
     session.Finish(status, aboutGroup ? words[2] : words[1],
@@ -99,16 +124,16 @@ void RunUser(Session& session, const Words& words) {
 }
 
 void RunRename(Session& session, const Words& words) {
-    const std::u16string name = Text16(words[0]);
-    const std::u16string newName = Text16(words[1]);
+    const std::u16string name = NameWord(words[0]);
+    const std::u16string newName = NameWord(words[1]);
     const EditStatus status = RenameRecord(session.Admin(), name, newName);
     const bool aboutNew = status == EditStatus::AlreadyExists || status == EditStatus::BadName;
     session.Finish(status, aboutNew ? words[1] : words[0], words[0] + " renamed to " + words[1]);
 }
 
 void RunMove(Session& session, const Words& words) {
-    const std::u16string user = Text16(words[0]);
-    const std::u16string group = Text16(words[1]);
+    const std::u16string user = NameWord(words[0]);
+    const std::u16string group = NameWord(words[1]);
     CDBManager& db = session.Admin();
     const EditStatus status = MoveUser(db, user, group);
     const bool userKnown = FindUser(db.Users(), user).has_value();
@@ -117,13 +142,13 @@ void RunMove(Session& session, const Words& words) {
 }
 
 void RunDelete(Session& session, const Words& words) {
-    const std::u16string name = Text16(words[0]);
+    const std::u16string name = NameWord(words[0]);
     session.Finish(DeleteRecord(session.Admin(), name, Utf8ToUtf16(ConsoleUserName())), words[0],
                    words[0] + " deleted");
 }
 
 void RunSet(Session& session, const Words& words) {
-    const std::u16string name = Text16(words[0]);
+    const std::u16string name = NameWord(words[0]);
     const std::string& field = words[1];
     const std::string& value = words[2];
     const std::string done = words[0] + ": " + field + " set to " + value;

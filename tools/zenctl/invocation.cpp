@@ -12,20 +12,36 @@ namespace {
 
 using ValueOption = std::optional<std::string> Invocation::*;
 
-constexpr std::pair<std::string_view, ValueOption> kValueOptions[] = {
-    {"--root", &Invocation::root},
-    {"--password-file", &Invocation::passwordFile},
-    {"--new-password-file", &Invocation::newPasswordFile},
-    {"--at", &Invocation::at},
-    {"--checksum", &Invocation::checksum},
+// Global options apply to every command; the others only to the commands that name them.
+struct ValueOptionName {
+    std::string_view name;
+    ValueOption member;
+    bool global;
+};
+struct FlagOptionName {
+    std::string_view name;
+    bool Invocation::*member;
+    bool global;
 };
 
-constexpr std::pair<std::string_view, bool Invocation::*> kFlagOptions[] = {
-    {"--json", &Invocation::json},
-    {"--help", &Invocation::help},
-    {"-h", &Invocation::help},
-    {"--clear", &Invocation::clear},
+constexpr ValueOptionName kValueOptions[] = {
+    {"--root", &Invocation::root, true},
+    {"--password-file", &Invocation::passwordFile, true},
+    {"--new-password-file", &Invocation::newPasswordFile, false},
+    {"--secret-file", &Invocation::secretFile, false},
+    {"--at", &Invocation::at, false},
+    {"--checksum", &Invocation::checksum, false},
 };
+
+constexpr FlagOptionName kFlagOptions[] = {
+    {"--json", &Invocation::json, true}, {"--help", &Invocation::help, true},
+    {"-h", &Invocation::help, true},     {"--clear", &Invocation::clear, false},
+    {"--any", &Invocation::any, false},
+};
+
+bool IsNegativeNumber(std::string_view word) {
+    return word.size() >= 2 && word[0] == '-' && word[1] >= '0' && word[1] <= '9';
+}
 
 }  // namespace
 
@@ -34,7 +50,7 @@ Invocation ParseInvocation(const std::vector<std::string>& arguments) {
     bool optionsEnded = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& word = arguments[i];
-        if (optionsEnded || word.size() < 2 || word[0] != '-') {
+        if (optionsEnded || word.size() < 2 || word[0] != '-' || IsNegativeNumber(word)) {
             invocation.words.push_back(word);
             continue;
         }
@@ -45,13 +61,16 @@ Invocation ParseInvocation(const std::vector<std::string>& arguments) {
         const std::size_t equals = word.find('=');
         const std::string_view name = std::string_view(word).substr(0, equals);
         bool known = false;
-        for (const auto& [flag, member] : kFlagOptions) {
+        for (const auto& [flag, member, global] : kFlagOptions) {
             if (name == flag && equals == std::string::npos) {
                 invocation.*member = true;
                 known = true;
+                if (!global) {
+                    invocation.commandOptions.emplace_back(flag);
+                }
             }
         }
-        for (const auto& [option, member] : kValueOptions) {
+        for (const auto& [option, member, global] : kValueOptions) {
             if (name != option) {
                 continue;
             }
@@ -63,12 +82,32 @@ Invocation ParseInvocation(const std::vector<std::string>& arguments) {
                 throw CommandError(kExitUsage, std::string(option) + " needs a value");
             }
             known = true;
+            if (!global) {
+                invocation.commandOptions.emplace_back(option);
+            }
         }
         if (!known) {
             throw CommandError(kExitUsage, "unknown option " + word + " (see zenctl --help)");
         }
     }
     return invocation;
+}
+
+void CheckCommandOptions(const Invocation& invocation, std::string_view command,
+                         std::string_view accepted) {
+    for (const std::string& option : invocation.commandOptions) {
+        bool found = false;
+        for (std::size_t start = 0; start < accepted.size();) {
+            const std::size_t end = std::min(accepted.find(' ', start), accepted.size());
+            found = found || accepted.substr(start, end - start) == option;
+            start = end + 1;
+        }
+        if (!found) {
+            throw CommandError(kExitUsage, option + " is not an option of \"" +
+                                               std::string(command) + "\" (see zenctl " +
+                                               std::string(command) + " --help)");
+        }
+    }
 }
 
 void ApplyRoot(const Invocation& invocation) {

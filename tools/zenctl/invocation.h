@@ -3,6 +3,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zen::ctl {
@@ -28,21 +29,30 @@ private:
 };
 
 // The command line: global options (accepted anywhere, "--name value" or "--name=value"),
-// the command's own options, and the positional words. "--" ends the options.
+// the command's own options, and the positional words. "--" ends the options; a word that
+// starts with "-" and a digit is a value (a negative number), not an option.
 struct Invocation {
     std::optional<std::string> root;
     bool json = false;
     bool help = false;
     std::optional<std::string> passwordFile;
     std::optional<std::string> newPasswordFile;
+    std::optional<std::string> secretFile;
     std::optional<std::string> at;
     std::optional<std::string> checksum;
     bool clear = false;
-    std::vector<std::string> words;  // the command name first
+    bool any = false;
+    std::vector<std::string> commandOptions;  // the command's own options given, as named
+    std::vector<std::string> words;           // the command name first
 };
 
 // Throws CommandError (kExitUsage) for an unknown option or a missing value.
 Invocation ParseInvocation(const std::vector<std::string>& arguments);
+
+// Throws CommandError (kExitUsage) when an option of another command was given; `accepted`
+// lists the command's own options, separated by blanks.
+void CheckCommandOptions(const Invocation& invocation, std::string_view command,
+                         std::string_view accepted);
 
 // Makes --root the root of every path by setting ZEN_ROOT, before anything reads it.
 void ApplyRoot(const Invocation& invocation);

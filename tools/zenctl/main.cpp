@@ -26,6 +26,7 @@ int Run(const std::vector<std::string>& arguments) {
         std::cout << CommandHelp(*command);
         return kExitOk;
     }
+    CheckCommandOptions(invocation, command->name, command->options);
     const Words words(invocation.words.begin() + 1, invocation.words.end());
     if (words.size() < command->minWords || words.size() > command->maxWords) {
         throw CommandError(kExitUsage, "usage: zenctl " + std::string(command->usage));

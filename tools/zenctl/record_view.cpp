@@ -12,16 +12,29 @@ namespace {
 constexpr std::string_view kSlotNames[kSlotCount] = {"Timetable", "CDROM", "Removable",
                                                      "Internet",  "Power", "Program"};
 
-// The mode fields in stored order, with the slot each one's own timetable is in.
+// The mode fields in stored order, with their categories.
 struct ModeField {
     std::string_view name;
     uint32_t FastUsersRecord::*field;
+    Category category;
 };
 constexpr ModeField kModeFields[] = {
-    {"CDROM", &FastUsersRecord::CDROM},     {"Removable", &FastUsersRecord::Removable},
-    {"Power", &FastUsersRecord::Power},     {"Internet", &FastUsersRecord::Internet},
-    {"Program", &FastUsersRecord::Program},
+    {"CDROM", &FastUsersRecord::CDROM, Category::CDROM},
+    {"Removable", &FastUsersRecord::Removable, Category::Removable},
+    {"Power", &FastUsersRecord::Power, Category::Power},
+    {"Internet", &FastUsersRecord::Internet, Category::Internet},
+    {"Program", &FastUsersRecord::Program, Category::Program},
 };
+
+// A slot for people: the word of its category, as every command takes it, or "common".
+std::string SlotWord(int slot) {
+    for (const ModeField& mode : kModeFields) {
+        if (RulesOf(mode.category).slot == slot) {
+            return std::string(CategoryName(mode.category));
+        }
+    }
+    return "common";
+}
 
 std::string ModeText(uint32_t mode) {
     switch (mode) {
@@ -105,7 +118,8 @@ void PrintUserRecord(std::ostream& out, const FastUsersRecord& record) {
         << "ParentID: " << record.ParentID << (record.ParentID == 0 ? " (a group)" : "") << '\n'
         << "Disable: " << record.Disable << '\n';
     for (const ModeField& mode : kModeFields) {
-        out << mode.name << ": " << ModeText(record.*mode.field) << '\n';
+        out << CategoryName(mode.category) << " timetable (" << mode.name
+            << "): " << ModeText(record.*mode.field) << '\n';
     }
     out << "ShutDown: " << record.ShutDown
         << (record.ShutDown == 1   ? " (log off)"
@@ -122,15 +136,14 @@ void PrintUserRecord(std::ostream& out, const FastUsersRecord& record) {
     const std::string ruler = HourRuler();
     for (int slot = 0; slot < kSlotCount; ++slot) {
         out << '\n'
-            << SlotName(slot) << (slot == kCommonSlot ? " (the common timetable)" : " timetable")
-            << " (# allowed, . forbidden)\n"
+            << SlotWord(slot) << " timetable (# allowed, . forbidden)\n"
             << "     " << ruler << '\n';
         for (int day = 0; day < Timetable::kDays; ++day) {
             out << WeekdayName(day) << "  " << TimetableRow(record.timetables[slot], day, '#', '.')
                 << '\n';
         }
         const TimeLimitsTable& block = record.limits[slot];
-        out << SlotName(slot) << " daily limit: " << (block.enable != 0 ? "on" : "off") << ',';
+        out << SlotWord(slot) << " daily limit: " << (block.enable != 0 ? "on" : "off") << ',';
         for (int day = 0; day < Timetable::kDays; ++day) {
             out << ' ' << WeekdayName(day) << ' ' << block.minutes[day];
         }

@@ -77,15 +77,12 @@ int QuarterSlot(std::string_view text, std::string_view range) {
 
 Category ParseCategory(std::string_view word) {
     const std::string lower = Lower(word);
-    for (const auto& [name, category] :
-         {std::pair{"computer", Category::Power}, std::pair{"power", Category::Power},
-          std::pair{"internet", Category::Internet}, std::pair{"programs", Category::Program},
-          std::pair{"cdrom", Category::CDROM}, std::pair{"removable", Category::Removable}}) {
-        if (lower == name) {
+    for (const Category category : kAllCategories) {
+        if (lower == CategoryName(category)) {
             return category;
         }
     }
-    Bad("category", word, "computer, internet, programs, cdrom or removable");
+    Bad("category", word, "computer, internet, programs, cd or removable");
 }
 
 std::string_view CategoryName(Category category) {
@@ -97,7 +94,7 @@ std::string_view CategoryName(Category category) {
         case Category::Program:
             return "programs";
         case Category::CDROM:
-            return "cdrom";
+            return "cd";
         case Category::Removable:
             break;
     }
@@ -116,6 +113,26 @@ int ParseWeekday(std::string_view word) {
 
 std::string_view WeekdayName(int day) {
     return kDayShort[static_cast<std::size_t>(day) % 7];
+}
+
+std::string DaysPhrase(uint8_t days) {
+    switch (days) {
+        case 0x7F:
+            return "every day";
+        case 0x3E:
+            return "on weekdays";
+        case 0x41:
+            return "at weekends";
+        default:
+            break;
+    }
+    std::string phrase;
+    for (int day = 0; day < 7; ++day) {
+        if ((days >> day & 1) != 0) {
+            phrase += (phrase.empty() ? "on " : ", ") + std::string(WeekdayName(day));
+        }
+    }
+    return phrase;
 }
 
 uint8_t ParseDays(std::string_view word) {

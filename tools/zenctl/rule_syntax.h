@@ -11,7 +11,8 @@ namespace zen::ctl {
 // The words of the command line that name rules. Each parser throws CommandError
 // (kExitUsage) with a message that says what it accepts.
 
-// computer|power, internet, programs, cdrom, removable (any case).
+// The words of the categories, the same in every command and output: computer, internet,
+// programs, cd, removable (any case on input).
 Category ParseCategory(std::string_view word);
 std::string_view CategoryName(Category category);
 inline constexpr Category kAllCategories[] = {
@@ -24,6 +25,8 @@ std::string_view WeekdayName(int day);  // "Sun" ... "Sat"
 // Days as a mask (bit d = weekday d): comma-separated days and ranges ("mon-fri",
 // "fri-mon" wraps), or "all", "weekdays", "weekend".
 uint8_t ParseDays(std::string_view word);
+// The days of a mask for a sentence: "every day", "on weekdays", "at weekends", "on Mon, Wed".
+std::string DaysPhrase(uint8_t days);
 
 // "HH:MM-HH:MM" on quarter hours ("24:00" ends the day): the quarter-hour slots [from, to).
 struct SlotRange {
