@@ -19,7 +19,7 @@ step() { printf '\n$ zenctl %s\n' "$*"; zenctl "$@"; }
 
 step init
 step group add Kids
-step user add alice Kids
+step user add alice Kids --any
 step forbid Kids internet weekdays 08:00-15:00
 step limit Kids computer 60
 step limit Kids computer on
@@ -27,8 +27,8 @@ step users
 printf '\n$ zenctl show Kids   (abridged: the fields and the Internet timetable)\n'
 zenctl show Kids | sed -n '1,10p'
 echo "..."
-zenctl show Kids | sed -n '/^Internet timetable/,/^Internet daily limit/p'
-zenctl show Kids | grep '^Power daily limit'
+zenctl show Kids | sed -n '/^internet timetable/,/^internet daily limit/p'
+zenctl show Kids | grep '^computer daily limit'
 step check alice internet --at "Mon 09:00"
 step check alice internet --at "Mon 16:00"
 
