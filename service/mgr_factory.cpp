@@ -2,12 +2,20 @@
 
 #include <array>
 
+#include "service/managers/process_manager.h"
+
 namespace zen {
 namespace {
 
+std::unique_ptr<CManager> MakeProcessManager(CDBManager& db) {
+    return std::make_unique<CProcessManager>(db);
+}
+
 // The drives first, then the programs, then the computer time: each manager joins here in
 // that order as it is written.
-constexpr std::array<ManagerCreation, 0> kCreationOrder{};
+constexpr std::array kCreationOrder{
+    ManagerCreation{"#ERROR : Process Manager allocation error", MakeProcessManager},
+};
 
 }  // namespace
 

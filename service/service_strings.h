@@ -15,5 +15,9 @@ inline constexpr int kIdsOpenServiceFailed = 137;
 inline constexpr int kIdsDeleteFailed = 139;
 inline constexpr int kIdsOptionsFailed = 140;
 inline constexpr int kIdsDatabaseFailed = 141;
+inline constexpr int kIdsReasonProgramLimit = 149;
+inline constexpr int kIdsProgramClosedNamed = 152;
+inline constexpr int kIdsReasonOutsideTime = 153;
+inline constexpr int kIdsProgramClosed = 154;
 
 }  // namespace zen

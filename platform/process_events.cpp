@@ -1,0 +1,134 @@
+#include "platform/process_events.h"
+
+#include <linux/cn_proc.h>
+#include <linux/connector.h>
+#include <linux/netlink.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+
+namespace zen {
+namespace {
+
+// Room for several seconds of a busy machine's events between two passes.
+constexpr int kReceiveBuffer = 8 << 20;
+constexpr int kAcknowledgeWaitMs = 1000;
+
+bool SendControl(int socket, proc_cn_mcast_op operation) {
+    alignas(nlmsghdr) std::array<char, NLMSG_SPACE(sizeof(cn_msg) + sizeof(operation))> message{};
+    auto* header = reinterpret_cast<nlmsghdr*>(message.data());
+    header->nlmsg_len = NLMSG_LENGTH(sizeof(cn_msg) + sizeof(operation));
+    header->nlmsg_type = NLMSG_DONE;
+    header->nlmsg_pid = 0;
+    auto* connector = static_cast<cn_msg*>(NLMSG_DATA(header));
+    connector->id = {CN_IDX_PROC, CN_VAL_PROC};
+    connector->len = sizeof(operation);
+    std::memcpy(connector->data, &operation, sizeof(operation));
+    return ::send(socket, message.data(), header->nlmsg_len, 0) >= 0;
+}
+
+// The event of one datagram, nothing for what is not about a whole process.
+const proc_event* EventOf(const char* datagram, ssize_t length) {
+    const auto* header = reinterpret_cast<const nlmsghdr*>(datagram);
+    if (!NLMSG_OK(header, static_cast<unsigned>(length)) || header->nlmsg_type == NLMSG_ERROR) {
+        return nullptr;
+    }
+    const auto* connector = static_cast<const cn_msg*>(NLMSG_DATA(header));
+    if (connector->id.idx != CN_IDX_PROC || connector->len < sizeof(proc_event)) {
+        return nullptr;
+    }
+    return reinterpret_cast<const proc_event*>(connector->data);
+}
+
+std::optional<ProcessEvent> Translate(const proc_event& event) {
+    switch (event.what) {
+        case proc_event::PROC_EVENT_FORK:
+            if (event.event_data.fork.child_pid == event.event_data.fork.child_tgid) {
+                return ProcessEvent{ProcessEventKind::Started, event.event_data.fork.child_tgid};
+            }
+            break;
+        case proc_event::PROC_EVENT_EXEC:
+            return ProcessEvent{ProcessEventKind::Executed, event.event_data.exec.process_tgid};
+        case proc_event::PROC_EVENT_UID:
+            // /proc shows the credentials of the group's leader.
+            if (event.event_data.id.process_pid == event.event_data.id.process_tgid) {
+                return ProcessEvent{ProcessEventKind::UidChanged, event.event_data.id.process_tgid};
+            }
+            break;
+        case proc_event::PROC_EVENT_EXIT:
+            if (event.event_data.exit.process_pid == event.event_data.exit.process_tgid) {
+                return ProcessEvent{ProcessEventKind::Ended, event.event_data.exit.process_tgid};
+            }
+            break;
+        default:
+            break;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<ProcessEvents> ProcessEvents::Subscribe() {
+    UniqueFd socket(::socket(PF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_CONNECTOR));
+    if (!socket) {
+        return std::nullopt;
+    }
+    ::setsockopt(socket.get(), SOL_SOCKET, SO_RCVBUFFORCE, &kReceiveBuffer, sizeof kReceiveBuffer);
+    sockaddr_nl address{};
+    address.nl_family = AF_NETLINK;
+    address.nl_groups = CN_IDX_PROC;
+    if (::bind(socket.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        !SendControl(socket.get(), PROC_CN_MCAST_LISTEN)) {
+        return std::nullopt;
+    }
+    // Events of other processes may come before the acknowledgement; they are dropped, as the
+    // caller reads /proc whole after subscribing.
+    std::array<char, 4096> datagram;
+    pollfd ready{socket.get(), POLLIN, 0};
+    while (::poll(&ready, 1, kAcknowledgeWaitMs) > 0) {
+        const ssize_t length = ::recv(socket.get(), datagram.data(), datagram.size(), 0);
+        if (length <= 0) {
+            break;
+        }
+        const proc_event* event = EventOf(datagram.data(), length);
+        if (event != nullptr && event->what == proc_event::PROC_EVENT_NONE) {
+            if (event->event_data.ack.err != 0) {
+                break;
+            }
+            return ProcessEvents(std::move(socket));
+        }
+    }
+    return std::nullopt;
+}
+
+ProcessEvents::~ProcessEvents() {
+    if (socket_) {
+        SendControl(socket_.get(), PROC_CN_MCAST_IGNORE);
+    }
+}
+
+bool ProcessEvents::Drain(const std::function<void(const ProcessEvent&)>& each) {
+    std::array<char, 4096> datagram;
+    for (;;) {
+        const ssize_t length =
+            ::recv(socket_.get(), datagram.data(), datagram.size(), MSG_DONTWAIT);
+        if (length < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            // ENOBUFS: the queue overflowed and events were lost.
+            return errno == EAGAIN || errno == EWOULDBLOCK;
+        }
+        if (const proc_event* event = EventOf(datagram.data(), length)) {
+            if (const auto translated = Translate(*event)) {
+                each(*translated);
+            }
+        }
+    }
+}
+
+}  // namespace zen
