@@ -118,9 +118,9 @@ std::optional<ProcessInfo> ReadProcess(int procDir, pid_t pid) {
     return ProcessInfo{pid, *uid, *start, std::move(*path), IdentityFromStat(status)};
 }
 
-UniqueFd OpenProcessFd(int procDir, const ProcessInfo& process) {
-    UniqueFd pidfd(static_cast<int>(::syscall(SYS_pidfd_open, process.pid, 0)));
-    if (!pidfd || StartTicks(procDir, process.pid) != process.startTicks) {
+UniqueFd OpenProcessFd(int procDir, pid_t pid, uint64_t startTicks) {
+    UniqueFd pidfd(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
+    if (!pidfd || StartTicks(procDir, pid) != startTicks) {
         return {};
     }
     return pidfd;

@@ -42,7 +42,7 @@ std::optional<std::string> ExecutablePath(int procDir, pid_t pid);
 // A pidfd for the process as it was read: nothing when it has ended, for its pid may name
 // another process by now. The pidfd is taken first and the process checked after, so a
 // pidfd that passes refers to the process read.
-UniqueFd OpenProcessFd(int procDir, const ProcessInfo& process);
+UniqueFd OpenProcessFd(int procDir, pid_t pid, uint64_t startTicks);
 
 // The executable the process runs, opened through /proc/PID/exe: the file it was started
 // from even when that path was replaced or removed since.

@@ -27,7 +27,7 @@ char16_t FoldCase(char16_t unit) {
 
 // Names and paths of programs are equal without regard to case (ASCII letters).
 bool EqualIgnoringCase(std::u16string_view a, std::u16string_view b) {
-    return std::ranges::equal(a, b, {}, FoldCase, FoldCase);
+    return a == b || std::ranges::equal(a, b, {}, FoldCase, FoldCase);
 }
 
 bool SameRun(const TrackedProcess& a, const TrackedProcess& b) {
@@ -57,6 +57,7 @@ auto BelongsTo(std::u16string_view recordName) {
 std::unordered_map<uint32_t, const TrackedProcess*> ByProcessId(
     const std::vector<TrackedProcess>& list, const auto& selected) {
     std::unordered_map<uint32_t, const TrackedProcess*> index;
+    index.reserve(list.size());
     for (const TrackedProcess& entry : list) {
         if (selected(entry)) {
             index.emplace(entry.processId, &entry);
@@ -70,6 +71,13 @@ bool Holds(const std::unordered_map<uint32_t, const TrackedProcess*>& index,
     const auto found = index.find(run.processId);
     return found != index.end() && SameRun(*found->second, run);
 }
+
+struct PathHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view path) const {
+        return std::hash<std::string_view>()(path);
+    }
+};
 
 }  // namespace
 
@@ -129,7 +137,7 @@ std::vector<TrackedProcess> CProcessManager::Enumerate(std::u16string_view recor
     const int64_t now = Now();
     // A pass meets the same few owners and programs again and again.
     std::unordered_map<uid_t, PassOwner> owners;
-    std::unordered_map<std::string, bool> trusted;
+    std::unordered_map<std::string, PassProgram, PathHash, std::equal_to<>> programs;
     std::vector<TrackedProcess> found;
     const auto watched = [&](uid_t uid) {
         const AccountNames::Account& account = accounts_.Of(uid);
@@ -143,18 +151,23 @@ std::vector<TrackedProcess> CProcessManager::Enumerate(std::u16string_view recor
             owner =
                 owners.emplace(process.realUid, PassOwner{std::move(name), std::move(group)}).first;
         }
-        std::u16string path = Utf8ToUtf16(process.path);
-        // Trusted programs are matched on the owner's account and the path only.
-        const std::string trustKey = std::to_string(process.realUid) + ':' + process.path;
-        auto isTrusted = trusted.find(trustKey);
-        if (isTrusted == trusted.end()) {
-            isTrusted = trusted
-                            .emplace(trustKey, FindProgramEntry(db_.Customs(), kTrustedMode,
-                                                                owner->second.name, path, 0)
-                                                   .has_value())
-                            .first;
+        auto program = programs.find(std::string_view(process.path));
+        if (program == programs.end()) {
+            std::u16string path = Utf8ToUtf16(process.path);
+            std::u16string name = LastComponent(path);
+            program =
+                programs.emplace(process.path, PassProgram{std::move(path), std::move(name)}).first;
         }
-        if (isTrusted->second) {
+        PassProgram& seen = program->second;
+        // Trusted programs are matched on the owner's account and the path only.
+        auto trusted = seen.trusted.find(process.realUid);
+        if (trusted == seen.trusted.end()) {
+            const bool entry =
+                FindProgramEntry(db_.Customs(), kTrustedMode, owner->second.name, seen.path, 0)
+                    .has_value();
+            trusted = seen.trusted.emplace(process.realUid, entry).first;
+        }
+        if (trusted->second) {
             return;
         }
         const std::u16string& group = owner->second.group;
@@ -165,17 +178,16 @@ std::vector<TrackedProcess> CProcessManager::Enumerate(std::u16string_view recor
         if (checksum == kCheckSumFailed) {
             return;
         }
-        TrackedProcess run;
-        run.name = LastComponent(path);
-        run.path = std::move(path);
+        TrackedProcess& run = found.emplace_back();
+        run.name = seen.name;
+        run.path = seen.path;
         run.checksum = checksum;
         run.processId = static_cast<uint32_t>(process.pid);
         if (!group.empty()) {
             run.owners.push_back(group);
         }
         run.start = now;
-        run.process = process;
-        found.push_back(std::move(run));
+        run.startTicks = process.startTicks;
     });
     return found;
 }
@@ -211,7 +223,8 @@ void CProcessManager::CloseIfDue(const FastUsersRecord& rules, bool allowedNow, 
     }
     // Taken before deciding: the process judged is the one closed, never a later holder of
     // its id. One that has ended meanwhile needs no closing.
-    const UniqueFd pidfd = OpenProcessFd(processes_->procDirectory(), run.process);
+    const UniqueFd pidfd = OpenProcessFd(processes_->procDirectory(),
+                                         static_cast<pid_t>(run.processId), run.startTicks);
     if (!pidfd) {
         return;
     }

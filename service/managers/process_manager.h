@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "common/db/access.h"
@@ -31,7 +32,7 @@ struct TrackedProcess {
     int64_t start = 0;  // when the enumeration that first saw it ran
     // With the process id, names the process for its life, so that closing never reaches
     // another process that was given the same id.
-    ProcessInfo process;
+    uint64_t startTicks = 0;
 };
 
 // Watches the programs of the computer: logs each run in the programs-activity log and closes
@@ -59,6 +60,12 @@ private:
     struct PassOwner {
         std::u16string name;
         std::u16string group;
+    };
+    // A program path as one pass sees it, and whether it is trusted for each owner.
+    struct PassProgram {
+        std::u16string path;
+        std::u16string name;
+        std::unordered_map<uid_t, bool> trusted;
     };
 
     void Pass(const FastUsersRecord& rules);
