@@ -19,6 +19,7 @@
 #include "common/db/rules_model.h"
 #include "platform/clock.h"
 #include "platform/text.h"
+#include "service/mgr_factory.h"
 #include "service/service_strings.h"
 #include "support/eventually.h"
 #include "support/program_run.h"
@@ -111,8 +112,7 @@ protected:
     }
 
     std::unique_ptr<ProgramRun> Run(const fs::path& file, uid_t uid, bool ignoreTerm = false) {
-        auto run =
-            std::make_unique<ProgramRun>(file, uid, std::vector<std::string>{"600"}, ignoreTerm);
+        auto run = std::make_unique<ProgramRun>(file, uid, ignoreTerm);
         EXPECT_TRUE(Eventually([&] { return run->Started(); })) << file;
         // Past the program's start-up, so the kernel has told everything about it.
         ::usleep(50'000);
@@ -298,6 +298,20 @@ TEST_P(ProcessManagerTest, UsedUpProgramMinutesCloseEveryControlledProgramAtEach
         EXPECT_EQ(Utf16ToUtf8(FieldText(warning.secondText)),
                   ServiceString(kIdsReasonProgramLimit));
     }
+}
+
+TEST(ProcessManagerFactoryTest, TheFactoryMakesTheProgramsManagerWithItsKindAndPeriod) {
+    const CMgrFactory factory;
+    const auto order = factory.Order();
+    const auto place = std::ranges::find_if(order, [](const ManagerCreation& creation) {
+        return std::string_view(creation.allocationError) ==
+               "#ERROR : Process Manager allocation error";
+    });
+    ASSERT_NE(place, order.end());
+    CDBManager db;
+    const auto manager = factory.Create(*place, db);
+    EXPECT_EQ(manager->GetKind(), 1004);
+    EXPECT_EQ(manager->GetPeriod(), 5000);
 }
 
 INSTANTIATE_TEST_SUITE_P(Lists, ProcessManagerTest,

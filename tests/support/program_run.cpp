@@ -13,16 +13,11 @@
 
 namespace zen::test {
 
-ProgramRun::ProgramRun(const std::filesystem::path& program, uid_t uid,
-                       const std::vector<std::string>& args, bool ignoreTerm)
+ProgramRun::ProgramRun(const std::filesystem::path& program, uid_t uid, bool ignoreTerm)
     : program_(program), uid_(uid) {
-    std::vector<std::string> words{program.filename().string()};
-    words.insert(words.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& word : words) {
-        argv.push_back(word.data());
-    }
-    argv.push_back(nullptr);
+    std::string name = program.filename().string();
+    std::string seconds = "600";
+    char* const argv[] = {name.data(), seconds.data(), nullptr};
     pid_ = ::fork();
     if (pid_ < 0) {
         throw std::runtime_error("fork failed");
@@ -37,7 +32,7 @@ ProgramRun::ProgramRun(const std::filesystem::path& program, uid_t uid,
         if (ignoreTerm) {
             ::signal(SIGTERM, SIG_IGN);
         }
-        ::execv(program.c_str(), argv.data());
+        ::execv(program.c_str(), argv);
         ::_exit(127);
     }
 }

@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace zen::test {
 
@@ -13,9 +12,9 @@ namespace zen::test {
 // executed, so /proc shows exactly what it would for a program the user started.
 class ProgramRun {
 public:
-    // `ignoreTerm`: SIGTERM ignored, as by a program that will not close.
-    ProgramRun(const std::filesystem::path& program, uid_t uid,
-               const std::vector<std::string>& args = {"600"}, bool ignoreTerm = false);
+    // Runs `program` with the argument "600" (seconds, for sleep); `ignoreTerm`: SIGTERM is
+    // ignored, as by a program that will not close.
+    ProgramRun(const std::filesystem::path& program, uid_t uid, bool ignoreTerm = false);
     ~ProgramRun();
     ProgramRun(const ProgramRun&) = delete;
     ProgramRun& operator=(const ProgramRun&) = delete;
