@@ -125,9 +125,13 @@ void CProcessManager::Pass(const FastUsersRecord& rules) {
     if (const std::u16string user = db_.CurrentUserName(); !user.empty()) {
         reached = ProgramLimitReached(user).reached;
     }
+    std::vector<Closing> due;
     for (const TrackedProcess& run : current) {
-        CloseIfDue(rules, allowedNow, reached, run);
+        if (auto closing = DueClosing(rules, allowedNow, reached, run)) {
+            due.push_back(std::move(*closing));
+        }
     }
+    Close(due);
     // Closed programs are still listed: they are logged as ended at a later pass, once gone.
     Sync(recordName, current);
 }
@@ -214,27 +218,45 @@ void CProcessManager::Sync(std::u16string_view recordName,
     std::ranges::move(started, std::back_inserter(tracked_));
 }
 
-void CProcessManager::CloseIfDue(const FastUsersRecord& rules, bool allowedNow, bool reached,
-                                 const TrackedProcess& run) {
+std::optional<CProcessManager::Closing> CProcessManager::DueClosing(const FastUsersRecord& rules,
+                                                                    bool allowedNow, bool reached,
+                                                                    const TrackedProcess& run) {
     const std::optional<FastCustomRecord> entry = FindProgramEntry(
         db_.Customs(), kControlledMode, FieldText(rules.name), run.path, run.checksum);
     if (!entry) {
-        return;
+        return std::nullopt;
     }
     // Taken before deciding: the process judged is the one closed, never a later holder of
     // its id. One that has ended meanwhile needs no closing.
-    const UniqueFd pidfd = OpenProcessFd(processes_->procDirectory(),
-                                         static_cast<pid_t>(run.processId), run.startTicks);
+    UniqueFd pidfd = OpenProcessFd(processes_->procDirectory(), static_cast<pid_t>(run.processId),
+                                   run.startTicks);
     if (!pidfd) {
-        return;
+        return std::nullopt;
     }
     const bool outside = entry->TimetableState != 0 ? !IsAllowedNow(entry->timetable) : !allowedNow;
-    if (!reached && !outside) {
+    if (reached) {
+        return Closing{std::move(pidfd), &run, kIdsReasonProgramLimit};
+    }
+    if (outside) {
+        return Closing{std::move(pidfd), &run, kIdsReasonOutsideTime};
+    }
+    return std::nullopt;
+}
+
+void CProcessManager::Close(std::span<const Closing> due) {
+    if (due.empty()) {
         return;
     }
-    actions_.CloseProcess(pidfd.get());
-    LogClosing(run.path, reached ? kIdsReasonProgramLimit : kIdsReasonOutsideTime);
-    ShowClosing(run.path);
+    // All at once: programs that ignore the request cost the tick one wait, not one each.
+    std::vector<int> pidfds;
+    for (const Closing& closing : due) {
+        pidfds.push_back(closing.pidfd.get());
+    }
+    actions_.CloseProcesses(pidfds);
+    for (const Closing& closing : due) {
+        LogClosing(closing.run->path, closing.reason);
+        ShowClosing(closing.run->path);
+    }
 }
 
 DailyLimitResult CProcessManager::ProgramLimitReached(std::u16string_view account) {

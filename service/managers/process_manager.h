@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -71,8 +72,15 @@ private:
     void Pass(const FastUsersRecord& rules);
     std::vector<TrackedProcess> Enumerate(std::u16string_view recordName);
     void Sync(std::u16string_view recordName, const std::vector<TrackedProcess>& current);
-    void CloseIfDue(const FastUsersRecord& rules, bool allowedNow, bool reached,
-                    const TrackedProcess& program);
+    // A program the pass closes: the process, held from before the decision, and the reason.
+    struct Closing {
+        UniqueFd pidfd;
+        const TrackedProcess* run;
+        int reason;  // string number
+    };
+    std::optional<Closing> DueClosing(const FastUsersRecord& rules, bool allowedNow, bool reached,
+                                      const TrackedProcess& run);
+    void Close(std::span<const Closing> due);
     DailyLimitResult ProgramLimitReached(std::u16string_view account);
     void LogClosing(std::u16string_view path, int reason);
     void ShowClosing(std::u16string_view path);
