@@ -195,6 +195,18 @@ TEST_P(ProcessManagerTest, ARenamedCopyIsMatchedByChecksumAndAChangedFileIsNot) 
     EXPECT_EQ(Warnings().size(), 1u);
 }
 
+TEST_P(ProcessManagerTest, AProgramIsJudgedByTheFileItRunsEvenWhenItsPathWasReplaced) {
+    ProgramTime(u"Kids", false);
+    Control(u"Kids", program);
+    auto game = Run(program, kKidUid);
+    // An update puts other contents at the path; the running game is still the controlled one.
+    InstallChanged(program, 'u');
+    TickAt(kMorning);
+    EXPECT_TRUE(Eventually([&] { return Terminated(*game, SIGTERM); }));
+    ASSERT_EQ(Warnings().size(), 1u);
+    EXPECT_EQ(FieldText(Warnings()[0].program), Path(program) + u" (deleted)");
+}
+
 TEST_P(ProcessManagerTest, ProgramsThatIgnoreTheRequestAreKilledAboutFiveSecondsLater) {
     ProgramTime(u"Kids", false);
     Control(u"Kids", program);
