@@ -140,5 +140,18 @@ void BM_ProgramsTickCold(benchmark::State& state) {
 }
 BENCHMARK(BM_ProgramsTickCold)->Unit(benchmark::kMicrosecond);
 
+// What a manager's start costs once: subscribing to the kernel's events and reading /proc whole.
+void BM_ProcessListStart(benchmark::State& state) {
+    if (!CanRun(state)) {
+        return;
+    }
+    Fixture();
+    for (auto _ : state) {
+        ProcessList list;
+        benchmark::DoNotOptimize(list.FollowsEvents());
+    }
+}
+BENCHMARK(BM_ProcessListStart)->Unit(benchmark::kMicrosecond);
+
 }  // namespace
 }  // namespace zen
