@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 namespace zen {
@@ -16,7 +17,7 @@ namespace {
 
 // Room for several seconds of a busy machine's events between two passes.
 constexpr int kReceiveBuffer = 8 << 20;
-constexpr int kAcknowledgeWaitMs = 1000;
+constexpr std::chrono::milliseconds kAcknowledgeWait{1000};
 
 bool SendControl(int socket, proc_cn_mcast_op operation) {
     alignas(nlmsghdr) std::array<char, NLMSG_SPACE(sizeof(cn_msg) + sizeof(operation))> message{};
@@ -31,17 +32,30 @@ bool SendControl(int socket, proc_cn_mcast_op operation) {
     return ::send(socket, message.data(), header->nlmsg_len, 0) >= 0;
 }
 
-// The event of one datagram, nothing for what is not about a whole process.
-const proc_event* EventOf(const char* datagram, ssize_t length) {
-    const auto* header = reinterpret_cast<const nlmsghdr*>(datagram);
-    if (!NLMSG_OK(header, static_cast<unsigned>(length)) || header->nlmsg_type == NLMSG_ERROR) {
-        return nullptr;
+// One datagram: its event, or nullptr for what is not a whole event from the kernel.
+struct Received {
+    ssize_t length;  // < 0: recv failed (errno)
+    const proc_event* event;
+};
+
+Received Receive(int socket, std::array<char, 4096>& datagram, int flags) {
+    sockaddr_nl sender{};
+    socklen_t senderSize = sizeof sender;
+    const ssize_t length = ::recvfrom(socket, datagram.data(), datagram.size(), flags,
+                                      reinterpret_cast<sockaddr*>(&sender), &senderSize);
+    if (length <= 0 || sender.nl_pid != 0) {
+        return {length, nullptr};
+    }
+    const auto* header = reinterpret_cast<const nlmsghdr*>(datagram.data());
+    if (!NLMSG_OK(header, static_cast<unsigned>(length)) || header->nlmsg_type == NLMSG_ERROR ||
+        header->nlmsg_len < NLMSG_LENGTH(sizeof(cn_msg) + sizeof(proc_event))) {
+        return {length, nullptr};
     }
     const auto* connector = static_cast<const cn_msg*>(NLMSG_DATA(header));
     if (connector->id.idx != CN_IDX_PROC || connector->len < sizeof(proc_event)) {
-        return nullptr;
+        return {length, nullptr};
     }
-    return reinterpret_cast<const proc_event*>(connector->data);
+    return {length, reinterpret_cast<const proc_event*>(connector->data)};
 }
 
 std::optional<ProcessEvent> Translate(const proc_event& event) {
@@ -88,15 +102,16 @@ std::optional<ProcessEvents> ProcessEvents::Subscribe() {
     // Events of other processes may come before the acknowledgement; they are dropped, as the
     // caller reads /proc whole after subscribing.
     std::array<char, 4096> datagram;
+    const auto until = std::chrono::steady_clock::now() + kAcknowledgeWait;
     pollfd ready{socket.get(), POLLIN, 0};
-    while (::poll(&ready, 1, kAcknowledgeWaitMs) > 0) {
-        const ssize_t length = ::recv(socket.get(), datagram.data(), datagram.size(), 0);
-        if (length <= 0) {
+    while (std::chrono::steady_clock::now() < until &&
+           ::poll(&ready, 1, kAcknowledgeWait.count()) > 0) {
+        const Received received = Receive(socket.get(), datagram, 0);
+        if (received.length <= 0) {
             break;
         }
-        const proc_event* event = EventOf(datagram.data(), length);
-        if (event != nullptr && event->what == proc_event::PROC_EVENT_NONE) {
-            if (event->event_data.ack.err != 0) {
+        if (received.event != nullptr && received.event->what == proc_event::PROC_EVENT_NONE) {
+            if (received.event->event_data.ack.err != 0) {
                 break;
             }
             return ProcessEvents(std::move(socket));
@@ -114,17 +129,16 @@ ProcessEvents::~ProcessEvents() {
 bool ProcessEvents::Drain(const std::function<void(const ProcessEvent&)>& each) {
     std::array<char, 4096> datagram;
     for (;;) {
-        const ssize_t length =
-            ::recv(socket_.get(), datagram.data(), datagram.size(), MSG_DONTWAIT);
-        if (length < 0) {
+        const Received received = Receive(socket_.get(), datagram, MSG_DONTWAIT);
+        if (received.length < 0) {
             if (errno == EINTR) {
                 continue;
             }
             // ENOBUFS: the queue overflowed and events were lost.
             return errno == EAGAIN || errno == EWOULDBLOCK;
         }
-        if (const proc_event* event = EventOf(datagram.data(), length)) {
-            if (const auto translated = Translate(*event)) {
+        if (received.event != nullptr) {
+            if (const auto translated = Translate(*received.event)) {
                 each(*translated);
             }
         }

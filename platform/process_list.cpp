@@ -1,9 +1,9 @@
 #include "platform/process_list.h"
 
 #include <dirent.h>
-#include <unistd.h>
 
 #include <charconv>
+#include <memory>
 #include <set>
 #include <string_view>
 #include <unordered_map>
@@ -56,16 +56,11 @@ ProcessList::ProcessList(Mode mode) : proc_(OpenProcDirectory()) {
 
 void ProcessList::ReadWhole() {
     processes_.clear();
-    const int listing = ::dup(proc_.get());
-    DIR* directory = listing >= 0 ? ::fdopendir(listing) : nullptr;
-    if (directory == nullptr) {
-        if (listing >= 0) {
-            ::close(listing);
-        }
+    const std::unique_ptr<DIR, int (*)(DIR*)> directory(::opendir("/proc"), ::closedir);
+    if (!directory) {
         return;
     }
-    ::rewinddir(directory);
-    while (const dirent* entry = ::readdir(directory)) {
+    while (const dirent* entry = ::readdir(directory.get())) {
         const std::string_view name(entry->d_name);
         pid_t pid = 0;
         if (std::from_chars(name.data(), name.data() + name.size(), pid).ptr !=
@@ -77,7 +72,6 @@ void ProcessList::ReadWhole() {
             processes_.emplace(pid, std::move(*process));
         }
     }
-    ::closedir(directory);
 }
 
 void ProcessList::Reread(pid_t pid) {
