@@ -178,6 +178,39 @@ TEST_P(ProcessManagerTest, ControlledProgramOutsideItsTimeIsClosedWithOneWarning
     EXPECT_EQ(activity[0].value, static_cast<uint32_t>(game->pid()));
 }
 
+TEST_P(ProcessManagerTest, AnEntrysOwnTimetableDecidesEvenWhenTheGroupHasNone) {
+    ASSERT_EQ(SetTimetableMode(db, u"Kids", Category::Program, 0), EditStatus::Done);
+    Control(u"Kids", program);
+    ASSERT_EQ(db.Customs().Update([&](CustomsTable::Set& entries) {
+        auto entry = std::ranges::find_if(
+            entries, [&](const FastCustomRecord& e) { return e.Mode == kControlledMode; });
+        FastCustomRecord own = *entry;
+        entries.erase(entry);
+        own.TimetableState = 1;
+        own.timetable = Timetable{};  // never
+        return entries.insert(own).second;
+    }),
+              1);
+    auto game = Run(program, kKidUid);
+    TickAt(kMorning);
+    EXPECT_TRUE(Eventually([&] { return Terminated(*game, SIGTERM); }));
+}
+
+TEST_P(ProcessManagerTest, DisabledRulesCloseNothingButRunsAreStillLogged) {
+    ProgramTime(u"Kids", false);
+    Control(u"Kids", program);
+    ASSERT_EQ(SetDisable(db, u"Kids", true), EditStatus::Done);
+    ASSERT_EQ(db.SetCurrentUser(), 1);
+    auto game = Run(program, kKidUid);
+    TickAt(kMorning);
+    TickAt(kMorning + 5);
+    EXPECT_FALSE(game->Ended());
+    game->Kill();
+    TickAt(kMorning + 10);
+    EXPECT_TRUE(Warnings().empty());
+    EXPECT_EQ(Activity().size(), 1u);
+}
+
 TEST_P(ProcessManagerTest, ARenamedCopyIsMatchedByChecksumAndAChangedFileIsNot) {
     ProgramTime(u"Kids", false);
     Control(u"Kids", program);
