@@ -17,7 +17,9 @@
 #include "common/db/log_records.h"
 #include "common/db/rules_editor.h"
 #include "common/db/rules_model.h"
+#include "mail/mail_test_support.h"
 #include "platform/clock.h"
+#include "platform/named_mutex.h"
 #include "platform/text.h"
 #include "service/mgr_factory.h"
 #include "service/service_strings.h"
@@ -176,6 +178,30 @@ TEST_P(ProcessManagerTest, ControlledProgramOutsideItsTimeIsClosedWithOneWarning
     ASSERT_EQ(activity.size(), 1u);
     EXPECT_EQ(FieldText(activity[0].program), Path(program));
     EXPECT_EQ(activity[0].value, static_cast<uint32_t>(game->pid()));
+}
+
+TEST_P(ProcessManagerTest, AClosingIsMailedWithoutItsReasonWhenNotificationsAreOn) {
+    AiosmtpdServer server(root / "received", {});
+    {
+        const NamedMutexLock lock(db.OptionsMutex());
+        Options& options = db.options();
+        SetFieldText(options.SMTPServer, u"127.0.0.1");
+        options.Port = server.port();
+        SetFieldText(options.SMTPFrom, u"zentimo@example.org");
+        SetFieldText(options.SMTPTo, u"parent@example.org");
+        options.SendNotificationEMail = 1;
+        ASSERT_EQ(db.SaveOptionsAndNotify(), 1);
+    }
+    ProgramTime(u"Kids", false);
+    Control(u"Kids", program);
+    auto game = Run(program, kKidUid);
+    // A process mails at most one notification in 15 s: each run of the test has a moment of
+    // its own.
+    TickAt(kMorning + 60 * (1 + static_cast<int>(GetParam())));
+    ASSERT_EQ(server.MessageCount(), 1);
+    const std::string mail = server.Message(1);
+    EXPECT_NE(mail.find("Description: The program has been closed"), std::string::npos) << mail;
+    EXPECT_EQ(mail.find("Reason"), std::string::npos) << mail;
 }
 
 TEST_P(ProcessManagerTest, AnEntrysOwnTimetableDecidesEvenWhenTheGroupHasNone) {
