@@ -91,6 +91,30 @@ protected:
             AddProgramEntry(db, kControlledMode, owner, Utf8ToUtf16(file.string()), CheckSum(file)),
             EditStatus::Done);
     }
+    // Gives the controlled entry of `file` a timetable of its own.
+    void OwnTimetable(const fs::path& file, const Timetable& timetable) {
+        ASSERT_EQ(db.Customs().Update([&](CustomsTable::Set& entries) {
+            const auto entry = std::ranges::find_if(entries, [&](const FastCustomRecord& e) {
+                return e.Mode == kControlledMode && FieldText(e.szVal) == Path(file);
+            });
+            FastCustomRecord own = *entry;
+            entries.erase(entry);
+            own.TimetableState = 1;
+            own.timetable = timetable;
+            return entries.insert(own).second;
+        }),
+                  1);
+    }
+    // The game runs through two passes untouched and ends before a third, which logs its end.
+    void ExpectLeftRunning() {
+        auto game = Run(program, kKidUid);
+        TickAt(kMorning);
+        TickAt(kMorning + 5);
+        EXPECT_FALSE(game->Ended());
+        game->Kill();
+        TickAt(kMorning + 10);
+        EXPECT_TRUE(Warnings().empty());
+    }
     // The "All Users" record, which the panel keeps beside the groups.
     void AllUsersRecord(bool programsAllowed) {
         FastUsersRecord everyone = NamedDefault(kAllUsers);
@@ -207,16 +231,7 @@ TEST_P(ProcessManagerTest, AClosingIsMailedWithoutItsReasonWhenNotificationsAreO
 TEST_P(ProcessManagerTest, AnEntrysOwnTimetableDecidesEvenWhenTheGroupHasNone) {
     ASSERT_EQ(SetTimetableMode(db, u"Kids", Category::Program, 0), EditStatus::Done);
     Control(u"Kids", program);
-    ASSERT_EQ(db.Customs().Update([&](CustomsTable::Set& entries) {
-        auto entry = std::ranges::find_if(
-            entries, [&](const FastCustomRecord& e) { return e.Mode == kControlledMode; });
-        FastCustomRecord own = *entry;
-        entries.erase(entry);
-        own.TimetableState = 1;
-        own.timetable = Timetable{};  // never
-        return entries.insert(own).second;
-    }),
-              1);
+    OwnTimetable(program, Timetable{});  // never
     auto game = Run(program, kKidUid);
     TickAt(kMorning);
     EXPECT_TRUE(Eventually([&] { return Terminated(*game, SIGTERM); }));
@@ -227,13 +242,7 @@ TEST_P(ProcessManagerTest, DisabledRulesCloseNothingButRunsAreStillLogged) {
     Control(u"Kids", program);
     ASSERT_EQ(SetDisable(db, u"Kids", true), EditStatus::Done);
     ASSERT_EQ(db.SetCurrentUser(), 1);
-    auto game = Run(program, kKidUid);
-    TickAt(kMorning);
-    TickAt(kMorning + 5);
-    EXPECT_FALSE(game->Ended());
-    game->Kill();
-    TickAt(kMorning + 10);
-    EXPECT_TRUE(Warnings().empty());
+    ExpectLeftRunning();
     EXPECT_EQ(Activity().size(), 1u);
 }
 
@@ -296,13 +305,7 @@ TEST_P(ProcessManagerTest, ATrustedProgramIsNeitherClosedNorLogged) {
     ASSERT_EQ(db.Customs().Update(
                   [&](CustomsTable::Set& entries) { return entries.insert(trusted).second; }),
               1);
-    auto game = Run(program, kKidUid);
-    TickAt(kMorning);
-    TickAt(kMorning + 5);
-    EXPECT_FALSE(game->Ended());
-    game->Kill();
-    TickAt(kMorning + 10);
-    EXPECT_TRUE(Warnings().empty());
+    ExpectLeftRunning();
     EXPECT_TRUE(Activity().empty());
 }
 
@@ -348,17 +351,7 @@ TEST_P(ProcessManagerTest, UsedUpProgramMinutesCloseEveryControlledProgramAtEach
     Control(u"Kids", program);
     Control(u"Kids", chess);
     // Its own timetable allows the game all week; only the day's minutes are spent.
-    ASSERT_EQ(db.Customs().Update([&](CustomsTable::Set& entries) {
-        auto entry = std::ranges::find_if(entries, [&](const FastCustomRecord& e) {
-            return FieldText(e.szVal) == Path(program);
-        });
-        FastCustomRecord own = *entry;
-        entries.erase(entry);
-        own.TimetableState = 1;
-        own.timetable = AllAllowed();
-        return entries.insert(own).second;
-    }),
-              1);
+    OwnTimetable(program, AllAllowed());
 
     auto game = Run(program, kKidUid);
     auto other = Run(chess, kKidUid);
