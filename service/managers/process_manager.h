@@ -68,16 +68,16 @@ private:
         std::u16string name;
         std::unordered_map<uid_t, bool> trusted;
     };
-
-    void Pass(const FastUsersRecord& rules);
-    std::vector<TrackedProcess> Enumerate(std::u16string_view recordName);
-    void Sync(std::u16string_view recordName, const std::vector<TrackedProcess>& current);
     // A program the pass closes: the process, held from before the decision, and the reason.
     struct Closing {
         UniqueFd pidfd;
         const TrackedProcess* run;
         int reason;  // string number
     };
+
+    void Pass(const FastUsersRecord& rules);
+    std::vector<TrackedProcess> Enumerate(std::u16string_view recordName);
+    void Sync(std::u16string_view recordName, const std::vector<TrackedProcess>& current);
     std::optional<Closing> DueClosing(const FastUsersRecord& rules, bool allowedNow, bool reached,
                                       const TrackedProcess& run);
     void Close(std::span<const Closing> due);
