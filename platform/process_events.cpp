@@ -32,10 +32,10 @@ bool SendControl(int socket, proc_cn_mcast_op operation) {
     return ::send(socket, message.data(), header->nlmsg_len, 0) >= 0;
 }
 
-// One datagram: its event, or nullptr for what is not a whole event from the kernel.
+// One datagram: its event, or nothing for what is not a whole event from the kernel.
 struct Received {
     ssize_t length;  // < 0: recv failed (errno)
-    const proc_event* event;
+    std::optional<proc_event> event;
 };
 
 Received Receive(int socket, std::array<char, 4096>& datagram, int flags) {
@@ -44,18 +44,21 @@ Received Receive(int socket, std::array<char, 4096>& datagram, int flags) {
     const ssize_t length = ::recvfrom(socket, datagram.data(), datagram.size(), flags,
                                       reinterpret_cast<sockaddr*>(&sender), &senderSize);
     if (length <= 0 || sender.nl_pid != 0) {
-        return {length, nullptr};
+        return {length, std::nullopt};
     }
     const auto* header = reinterpret_cast<const nlmsghdr*>(datagram.data());
     if (!NLMSG_OK(header, static_cast<unsigned>(length)) || header->nlmsg_type == NLMSG_ERROR ||
         header->nlmsg_len < NLMSG_LENGTH(sizeof(cn_msg) + sizeof(proc_event))) {
-        return {length, nullptr};
+        return {length, std::nullopt};
     }
     const auto* connector = static_cast<const cn_msg*>(NLMSG_DATA(header));
     if (connector->id.idx != CN_IDX_PROC || connector->len < sizeof(proc_event)) {
-        return {length, nullptr};
+        return {length, std::nullopt};
     }
-    return {length, reinterpret_cast<const proc_event*>(connector->data)};
+    // The event follows the 20-byte connector header: copied out to its own alignment.
+    proc_event event;
+    std::memcpy(&event, connector->data, sizeof event);
+    return {length, event};
 }
 
 std::optional<ProcessEvent> Translate(const proc_event& event) {
@@ -110,7 +113,7 @@ std::optional<ProcessEvents> ProcessEvents::Subscribe() {
         if (received.length <= 0) {
             break;
         }
-        if (received.event != nullptr && received.event->what == proc_event::PROC_EVENT_NONE) {
+        if (received.event && received.event->what == proc_event::PROC_EVENT_NONE) {
             if (received.event->event_data.ack.err != 0) {
                 break;
             }
@@ -137,7 +140,7 @@ bool ProcessEvents::Drain(const std::function<void(const ProcessEvent&)>& each) 
             // ENOBUFS: the queue overflowed and events were lost.
             return errno == EAGAIN || errno == EWOULDBLOCK;
         }
-        if (received.event != nullptr) {
+        if (received.event) {
             if (const auto translated = Translate(*received.event)) {
                 each(*translated);
             }
