@@ -7,15 +7,11 @@
 namespace zen {
 namespace {
 
-std::unique_ptr<CManager> MakeProcessManager(CDBManager& db) {
-    return std::make_unique<CProcessManager>(db);
-}
-
 // The drives first, then the programs, then the computer time: each manager joins here in
 // that order as it is written.
-constexpr std::array kCreationOrder{
-    ManagerCreation{"#ERROR : Process Manager allocation error", MakeProcessManager},
-};
+constexpr std::array<ManagerCreation, 1> kCreationOrder{{
+    {"#ERROR : Process Manager allocation error", &CProcessManager::Create},
+}};
 
 }  // namespace
 

@@ -84,6 +84,10 @@ struct PathHash {
 CProcessManager::CProcessManager(CDBManager& db, SystemActions& actions, ProcessList::Mode mode)
     : db_(db), actions_(actions), mode_(mode) {}
 
+std::unique_ptr<CManager> CProcessManager::Create(CDBManager& db) {
+    return std::make_unique<CProcessManager>(db);
+}
+
 int CProcessManager::Start() {
     processes_.emplace(mode_);
     tracked_.clear();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -39,7 +40,7 @@ struct TrackedProcess {
 // Watches the programs of the computer: logs each run in the programs-activity log and closes
 // controlled programs outside their time or once the day's program minutes are used up.
 // Each tick makes a pass for the record "All Users", then one for the current rules.
-class CProcessManager : public CManager {
+class CProcessManager final : public CManager {
 public:
     static constexpr int kKind = 1004;
 
@@ -55,6 +56,8 @@ public:
 
     // The programs seen running at the last passes, with their owners and start times.
     const std::vector<TrackedProcess>& Tracked() const { return tracked_; }
+
+    static std::unique_ptr<CManager> Create(CDBManager& db);
 
 private:
     // The owner of processes as one pass sees it.
