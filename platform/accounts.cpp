@@ -9,11 +9,45 @@
 #include <sstream>
 #include <vector>
 
+#include "platform/root.h"
+
 namespace zen {
 namespace {
 
+// A test or demo root defines its own accounts in its etc/passwd, so that children's accounts
+// never have to exist on the machine.
+std::optional<std::string> NameInRootPasswd(uid_t uid) {
+    std::ifstream passwd(Root() / "etc/passwd");
+    std::string line;
+    while (std::getline(passwd, line)) {
+        // name:password:uid:...
+        std::istringstream fields(line);
+        std::string name, password, number;
+        if (std::getline(fields, name, ':') && std::getline(fields, password, ':') &&
+            std::getline(fields, number, ':') && !name.empty() && !number.empty() &&
+            number.find_first_not_of("0123456789") == std::string::npos &&
+            std::strtoul(number.c_str(), nullptr, 10) == uid) {
+            return name;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> MachineLoginNameOf(uid_t uid) {
+    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 16384);
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    if (::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) != 0 || found == nullptr) {
+        return std::nullopt;
+    }
+    return std::string(found->pw_name);
+}
+
+}  // namespace
+
 uid_t FirstUserUid() {
-    std::ifstream defs("/etc/login.defs");
+    std::ifstream defs(Root() / "etc/login.defs");
     std::string line;
     while (std::getline(defs, line)) {
         std::istringstream words(line);
@@ -26,30 +60,21 @@ uid_t FirstUserUid() {
     return 1000;
 }
 
-}  // namespace
-
 std::optional<std::string> LoginNameOf(uid_t uid) {
-    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
-    std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 16384);
-    struct passwd entry {};
-    struct passwd* found = nullptr;
-    if (::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) != 0 || found == nullptr) {
-        return std::nullopt;
-    }
-    return std::string(found->pw_name);
+    return RootIsSystem() ? MachineLoginNameOf(uid) : NameInRootPasswd(uid);
 }
 
 std::optional<std::string> SetupAccountName() {
     if (const char* sudoUser = std::getenv("SUDO_USER"); sudoUser != nullptr && *sudoUser != '\0') {
         return std::string(sudoUser);
     }
-    return LoginNameOf(::geteuid());
+    // Whoever runs the set-up is an account of the machine, whatever the root.
+    return MachineLoginNameOf(::geteuid());
 }
 
 bool IsSystemAccount(uid_t uid) {
-    static const uid_t firstUser = FirstUserUid();
     const std::optional<std::string> name = LoginNameOf(uid);
-    return uid < firstUser || (name && *name == "nobody");
+    return uid < FirstUserUid() || (name && *name == "nobody");
 }
 
 std::string ComputerName() {

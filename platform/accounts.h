@@ -7,14 +7,17 @@
 
 namespace zen {
 
-// The login name of a uid from the password database.
+// The login name of a uid from the password database; under a root other than "/", from the
+// root's etc/passwd.
 std::optional<std::string> LoginNameOf(uid_t uid);
+
+// UID_MIN of login.defs under the root (1000 when it is not set): the first uid of a person.
+uid_t FirstUserUid();
 
 // The account that runs the set-up: SUDO_USER when set, else the effective user.
 std::optional<std::string> SetupAccountName();
 
-// Root and system accounts (uid below UID_MIN of /etc/login.defs, default 1000, and
-// nobody) are never controlled.
+// Root and system accounts (uid below UID_MIN, and nobody) are never controlled.
 bool IsSystemAccount(uid_t uid);
 
 // The machine's host name ("Unknown" when it cannot be read).

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <span>
+
 namespace zen {
 
-// Asks a process to end (SIGTERM), waits up to `graceMs` for it on its pidfd, then kills it.
-// True when the process is gone, including when it was gone before the first signal.
-bool CloseProcessByPidfd(int pidfd, int graceMs = 5000);
+// Asks processes to end (SIGTERM), waits up to `graceMs` for all of them together on their
+// pidfds, then kills those still running: many programs that ignore the request cost one
+// wait, not one each. True when all are gone, including those gone before the first signal.
+bool CloseProcessesByPidfd(std::span<const int> pidfds, int graceMs = 5000);
 
 }  // namespace zen

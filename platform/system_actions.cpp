@@ -33,7 +33,9 @@ namespace {
 // keep a test root's mounts below it.
 class ActionsBase : public SystemActions {
 public:
-    bool CloseProcess(int pidfd) override { return CloseProcessByPidfd(pidfd); }
+    bool CloseProcesses(std::span<const int> pidfds) override {
+        return CloseProcessesByPidfd(pidfds);
+    }
     bool Unmount(const DriveMount& drive) override { return UnmountDrive(drive); }
     bool Mount(const DriveMount& drive) override { return MountDrive(drive); }
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <span>
 #include <string>
 
 namespace zen {
@@ -35,9 +36,10 @@ public:
     // root's or a system account's. A session without id and user (nobody was at the console)
     // has nobody to log off.
     virtual bool LogOff(const SessionRef& session) = 0;
-    // SIGTERM, a wait of up to 5 s on the pidfd, then SIGKILL. The caller takes the pidfd before
-    // deciding, so a pid reused meanwhile is never signalled. A process already gone is closed.
-    virtual bool CloseProcess(int pidfd) = 0;
+    // SIGTERM to each, one wait of up to 5 s for all of them on their pidfds, then SIGKILL. The
+    // caller takes the pidfds before deciding, so a pid reused meanwhile is never signalled.
+    // A process already gone is closed.
+    virtual bool CloseProcesses(std::span<const int> pidfds) = 0;
     // Lazily unmounts the drive's mount point.
     virtual bool Unmount(const DriveMount& drive) = 0;
     // Mounts the device again at the remembered point, creating the point when it is missing.

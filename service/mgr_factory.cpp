@@ -3,6 +3,7 @@
 #include <array>
 
 #include "service/managers/device_manager.h"
+#include "service/managers/process_manager.h"
 #include "service/managers/shutdown_manager.h"
 
 namespace zen {
@@ -10,8 +11,9 @@ namespace {
 
 // The drives first, then the programs, then the computer time: each manager joins here in
 // that order as it is written.
-constexpr std::array<ManagerCreation, 2> kCreationOrder{{
+constexpr std::array<ManagerCreation, 3> kCreationOrder{{
     {"#ERROR : device manager allocation error", &CDeviceManager::Create},
+    {"#ERROR : Process Manager allocation error", &CProcessManager::Create},
     {"#ERROR : ShutDown Manager allocation error", &CShutdownManager::Create},
 }};
 

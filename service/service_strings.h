@@ -20,5 +20,9 @@ inline constexpr int kIdsDiskDisabled = 144;
 // The computer-time warnings: a logoff, or a power-off, in one minute.
 inline constexpr int kIdsLogoffWarning = 147;
 inline constexpr int kIdsShutdownWarning = 148;
+inline constexpr int kIdsReasonProgramLimit = 149;
+inline constexpr int kIdsProgramClosedNamed = 152;
+inline constexpr int kIdsReasonOutsideTime = 153;
+inline constexpr int kIdsProgramClosed = 154;
 
 }  // namespace zen

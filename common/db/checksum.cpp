@@ -19,16 +19,20 @@ uint32_t CheckSum(const std::filesystem::path& file) {
                  static_cast<unsigned>(errno));
         return kCheckSumFailed;
     }
+    return CheckSumOfOpenFile(fd.get(), file.c_str());
+}
+
+uint32_t CheckSumOfOpenFile(int fd, const char* name) {
     struct stat status {};
-    if (::fstat(fd.get(), &status) != 0) {
-        LogError("Error: (GetCheckSum) invalid file size. File %s. Error 0x%X", file.c_str(),
+    if (::fstat(fd, &status) != 0) {
+        LogError("Error: (GetCheckSum) invalid file size. File %s. Error 0x%X", name,
                  static_cast<unsigned>(errno));
         return kCheckSumFailed;
     }
     std::array<unsigned char, 4000> buffer;
     const std::size_t wanted =
         std::min<std::size_t>(buffer.size(), static_cast<std::size_t>(status.st_size));
-    const ssize_t read = ::read(fd.get(), buffer.data(), wanted);
+    const ssize_t read = ::pread(fd, buffer.data(), wanted, 0);
     if (read < 0 || static_cast<std::size_t>(read) != wanted) {
         return kCheckSumFailed;
     }
