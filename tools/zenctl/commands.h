@@ -58,5 +58,7 @@ void RunUsage(Session& session, const Words& words);
 void RunLog(Session& session, const Words& words);
 void RunMessages(Session& session, const Words& words);
 void RunMail(Session& session, const Words& words);
+void RunExport(Session& session, const Words& words);
+void RunImport(Session& session, const Words& words);
 
 }  // namespace zen::ctl
