@@ -9,6 +9,17 @@ namespace {
 template <typename Record>
 using Attribute = SettingsAttribute<Record>;
 
+// Where a text is cut to `maxUnits`: never between the two halves of a surrogate pair, which
+// would leave half a character.
+constexpr std::size_t CutPoint(std::u16string_view text, std::size_t maxUnits) {
+    if (text.size() <= maxUnits) {
+        return text.size();
+    }
+    const bool splitsPair =
+        maxUnits > 0 && text[maxUnits - 1] >= 0xD800 && text[maxUnits - 1] <= 0xDBFF;
+    return splitsPair ? maxUnits - 1 : maxUnits;
+}
+
 template <typename Record, auto Member>
 constexpr Attribute<Record> Number(const char* name, uint32_t largestTaken = UINT32_MAX) {
     using Field = std::remove_cvref_t<decltype(std::declval<Record&>().*Member)>;
@@ -31,7 +42,7 @@ constexpr Attribute<Record> Text(const char* name) {
             nullptr,
             [](const Record& record) { return FieldText(record.*Member); },
             [](Record& record, std::u16string_view text) {
-                SetFieldText(record.*Member, text, MaxUnits);
+                SetFieldText(record.*Member, text.substr(0, CutPoint(text, MaxUnits)));
             }};
 }
 
