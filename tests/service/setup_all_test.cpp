@@ -1,13 +1,17 @@
 // The whole set-up and removal, run as the administrator runs them, under the test's root:
 // the service runs detached with a pid file, and the filter library is a stand-in.
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <unistd.h>
 
 #include <cstdlib>
 
+#include "common/db/db_manager.h"
 #include "common/db/object_names.h"
 #include "common/db/options_file.h"
+#include "common/db/rules_editor.h"
 #include "platform/named_event.h"
 #include "platform/root.h"
 #include "service/setup_autostart.h"
@@ -106,6 +110,47 @@ TEST_F(SetupAllTest, SetsUpTheWholeSystemAndRemovesItAgain) {
     NamedEvent panelStop;
     ASSERT_TRUE(panelStop.Open(kPanelStopEventName, ObjectAccess::RootSignals));
     EXPECT_TRUE(panelStop.IsSet());
+}
+
+TEST_F(SetupAllTest, RemovalOnATerminalExportsTheSettingsFirst) {
+    ASSERT_EQ(Run("-setupAll"), 0);
+    const pid_t service = DetachedServicePid();
+    {
+        CDBManager db;
+        db.SetCurrentUserName(u"");
+        ASSERT_EQ(db.Init(false), 1);
+        ASSERT_EQ(AddGroup(db, u"Kids"), EditStatus::Done);
+    }
+    const fs::path file = root / "kept-settings.xml";
+
+    int terminal = -1;
+    const pid_t removal = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+    ASSERT_GE(removal, 0);
+    if (removal == 0) {
+        ::execl(ZENSVC_PATH, ZENSVC_PATH, "-removeAll", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    const std::string answers = "y\n" + file.string() + "\n";
+    ASSERT_EQ(::write(terminal, answers.data(), answers.size()),
+              static_cast<ssize_t>(answers.size()));
+    std::string shown;
+    char buffer[512];
+    for (ssize_t got; (got = ::read(terminal, buffer, sizeof buffer)) > 0;) {
+        shown.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(terminal);
+    EXPECT_EQ(ReapExit(removal, 60s), std::optional<int>(0)) << shown;
+
+    EXPECT_NE(shown.find("Zentimo: Would you like to export your settings in order to save your "
+                         "changes (for upgrading and repairing Zentimo)? [y/N]"),
+              std::string::npos)
+        << shown;
+    EXPECT_NE(shown.find("zentimo-settings.xml]: "), std::string::npos) << shown;
+    const std::string exported = ReadAll(file);
+    EXPECT_TRUE(exported.starts_with("<doc ver=\"2\">")) << exported.substr(0, 80);
+    EXPECT_NE(exported.find("UserID=\"Kids\""), std::string::npos);
+    EXPECT_EQ(ReapExit(service), std::optional<int>(129));
+    EXPECT_EQ(DataFiles(), std::vector<fs::path>{});
 }
 
 }  // namespace
