@@ -169,8 +169,7 @@ bool ReadCustom(pugi::xml_node node, FastCustomRecord& record) {
 bool ReadOptions(pugi::xml_node node, std::vector<ImportedOption>& options) {
     const auto attributes = SettingsAttributesOf<Options>();
     for (std::size_t field = 0; field < attributes.size(); ++field) {
-        // Read into a scratch record, so that the parsing and the ignored values are those
-        // of every other record.
+        // A text goes through a scratch record, which cuts it to its field's width.
         Options scratch{};
         const auto& attribute = attributes[field];
         const pugi::xml_attribute xml = node.attribute(attribute.name);
