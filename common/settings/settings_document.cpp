@@ -19,7 +19,7 @@ std::string DayName(int day) {
 }
 
 std::string ByteName(int index) {
-    char name[8];
+    char name[16];
     std::snprintf(name, sizeof name, "B%02d", index);
     return name;
 }

@@ -76,7 +76,7 @@ TEST_F(SetupAllTest, SetsUpTheWholeSystemAndRemovesItAgain) {
     }
     EXPECT_TRUE(fs::exists(OptionsFilePath()));
     const std::string entry = ReadAll(paths::AutostartEntry());
-    for (const std::string line :
+    for (const std::string& line :
          {std::string("[Desktop Entry]\n"), std::string("Type=Application\n"),
           "Exec=" + (paths::ProgramFolder() / "bin/zencp").string() + "\n"}) {
         EXPECT_NE(entry.find(line), std::string::npos) << line;
