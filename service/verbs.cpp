@@ -8,6 +8,7 @@
 #include "service/main_loop.h"
 #include "service/service_manager.h"
 #include "service/service_strings.h"
+#include "service/setup_sequences.h"
 
 namespace zen {
 namespace {
@@ -28,7 +29,7 @@ int RunVerbs(std::span<const std::string_view> arguments) {
     const std::string name(ServiceString(kIdsServiceName));
     int exitCode = 0;
     const auto runLoop = [&](bool debugMode) { exitCode = ServiceMainLoop(name, debugMode).Run(); };
-    const std::array<Verb, 5> verbs{{
+    const std::array<Verb, 7> verbs{{
         {"install", [] {}},
         {"remove", [] {}},
         {"debug", [&] { runLoop(true); }},
@@ -38,6 +39,8 @@ int RunVerbs(std::span<const std::string_view> arguments) {
              InstallService(name);
              StartServiceFromSCM(name);
          }},
+        {"setupAll", [&] { exitCode = SetupAll(); }},
+        {"removeAll", [&] { exitCode = RemoveAll(); }},
     }};
     for (const std::string_view argument : arguments) {
         if (argument.empty() || (argument.front() != '-' && argument.front() != '/')) {

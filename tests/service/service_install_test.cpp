@@ -31,22 +31,6 @@ protected:
         return process.WaitExit(10s).value_or(-1);
     }
 
-    static pid_t ServicePid() {
-        return static_cast<pid_t>(std::stol(ReadFirstLine(PidFile()).value_or("0")));
-    }
-
-    // The exit code of the detached service once it ended.
-    static std::optional<int> ServiceExit(pid_t pid) {
-        for (int i = 0; i < 250; ++i) {
-            int status = 0;
-            if (::waitpid(pid, &status, WNOHANG) == pid) {
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            std::this_thread::sleep_for(20ms);
-        }
-        return std::nullopt;
-    }
-
     static struct stat StatOf(const fs::path& path) {
         struct stat status {};
         ::stat(path.c_str(), &status);
@@ -69,7 +53,7 @@ TEST_F(ServiceInstallTest, InstallsStartsWithPidFileAndRemoves) {
     for (const char* line : {"Type=notify\n", "Restart=always\n", "RefuseManualStop=yes\n"}) {
         EXPECT_NE(ReadAll(paths::ServiceUnit()).find(line), std::string::npos) << line;
     }
-    const pid_t first = ServicePid();
+    const pid_t first = DetachedServicePid();
     ASSERT_GT(first, 0);
     EXPECT_EQ(fs::read_symlink("/proc/" + std::to_string(first) + "/exe"), program);
     ASSERT_TRUE(WaitForListener(paths::TimeSocket(), 5s));
@@ -79,14 +63,14 @@ TEST_F(ServiceInstallTest, InstallsStartsWithPidFileAndRemoves) {
     const struct stat unitBefore = StatOf(paths::ServiceUnit());
     EXPECT_EQ(RunZensvc({"-installAndRun"}), 0);
     EXPECT_EQ(StatOf(paths::ServiceUnit()).st_ino, unitBefore.st_ino);
-    EXPECT_EQ(ServicePid(), first);
+    EXPECT_EQ(DetachedServicePid(), first);
 
     // Installed but stopped: it is only started.
     ::kill(first, SIGTERM);
-    EXPECT_EQ(ServiceExit(first), std::optional<int>(0));
+    EXPECT_EQ(ReapExit(first), std::optional<int>(0));
     EXPECT_EQ(RunZensvc({"-installAndRun"}), 0);
     EXPECT_EQ(StatOf(paths::ServiceUnit()).st_ino, unitBefore.st_ino);
-    const pid_t second = ServicePid();
+    const pid_t second = DetachedServicePid();
     ASSERT_GT(second, 0);
     EXPECT_NE(second, first);
 
@@ -95,7 +79,7 @@ TEST_F(ServiceInstallTest, InstallsStartsWithPidFileAndRemoves) {
     EXPECT_EQ(RemoveService("ZenSvc"), 1);
     EXPECT_FALSE(fs::exists(paths::ServiceUnit()));
     EXPECT_FALSE(fs::exists(PidFile()));
-    EXPECT_EQ(ServiceExit(second), std::optional<int>(129));
+    EXPECT_EQ(ReapExit(second), std::optional<int>(129));
 
     // Nothing to remove: success without a word.
     EXPECT_EQ(RemoveService("ZenSvc"), 1);

@@ -14,6 +14,8 @@
 #include "common/db/db_manager.h"
 #include "common/db/rules_model.h"
 #include "platform/root.h"
+#include "platform/shared_file.h"
+#include "service/service_host.h"
 #include "service/unix_listener.h"
 #include "support/temp_root.h"
 
@@ -34,6 +36,8 @@ ZensvcProcess::ZensvcProcess(const std::vector<std::string>& arguments,
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    // Never the test's terminal: the removal would ask it a question.
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, stderrFile_.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0644);
     const int failed = ::posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
@@ -67,11 +71,22 @@ bool ZensvcProcess::WaitForLines(std::string_view text, int count,
 }
 
 std::optional<int> ZensvcProcess::WaitExit(std::chrono::milliseconds timeout) {
+    const std::optional<int> code = ReapExit(pid_, timeout);
+    if (code) {
+        pid_ = -1;
+    }
+    return code;
+}
+
+pid_t DetachedServicePid() {
+    return static_cast<pid_t>(std::stol(ReadFirstLine(PidFile()).value_or("0")));
+}
+
+std::optional<int> ReapExit(pid_t pid, std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
         int status = 0;
-        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-            pid_ = -1;
+        if (::waitpid(pid, &status, WNOHANG) == pid) {
             return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         }
         if (std::chrono::steady_clock::now() > deadline) {

@@ -40,6 +40,12 @@ private:
 
 int CountLines(std::string_view text, std::string_view needle);
 
+// The pid the detached service's pid file names; 0 when there is none.
+pid_t DetachedServicePid();
+// Reaps the process (a child, or an orphan the test adopted as subreaper) once it ended
+// within `timeout`: its exit code, or 128 + the signal that ended it.
+std::optional<int> ReapExit(pid_t pid, std::chrono::milliseconds timeout = 5s);
+
 // Waits until something listens on the socket at `path`.
 bool WaitForListener(const std::filesystem::path& path, std::chrono::milliseconds timeout);
 

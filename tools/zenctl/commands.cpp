@@ -114,6 +114,15 @@ const Command kCommands[] = {
      "At most 23 characters, asked twice on the terminal without echo, or read from\n"
      "--secret-file FILE. Empty sends the archive without a password.",
      1, 1, RunReport, "--secret-file"},
+    {"export", "export FILE", "save the rules and shareable options to a settings file",
+     "Writes every user and group, every program entry and the options that are not\n"
+     "secrets (no password is ever written) as the control panel's settings file.",
+     1, 1, RunExport},
+    {"import", "import FILE", "load a settings file",
+     "The whole file is read and checked first; only a sound file changes anything. Its\n"
+     "users and groups replace those of the same name, its program entries those with the\n"
+     "same key; others stay. Options absent from the file keep their values.",
+     1, 1, RunImport},
 };
 
 }  // namespace

@@ -61,5 +61,7 @@ void RunMessages(Session& session, const Words& words);
 void RunMail(Session& session, const Words& words);
 void RunReport(Session& session, const Words& words);
 void RunStatus(Session& session, const Words& words);
+void RunExport(Session& session, const Words& words);
+void RunImport(Session& session, const Words& words);
 
 }  // namespace zen::ctl

@@ -1,0 +1,42 @@
+#include "service/trusted_library.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "service/setup_preload.h"
+#include "support/temp_root.h"
+
+namespace zen::test {
+
+TrustedLibrary::TrustedLibrary() {
+    if (::geteuid() != 0) {
+        unusable_ = "only root can own a library that may be preloaded";
+        return;
+    }
+    std::string pattern =
+        (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "filter.XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        unusable_ = "cannot make a folder beside the test binary";
+        return;
+    }
+    folder_ = pattern;
+    library_ = folder_ / "lib" / "libzensp.so";
+    ::chmod(folder_.c_str(), 0755);
+    ::mkdir(library_.parent_path().c_str(), 0755);
+    WriteAll(library_, "");
+    ::chmod(library_.c_str(), 0644);
+    if (std::optional<std::string> refusal = PreloadRefusal(library_)) {
+        unusable_ = "the build tree cannot hold a trusted library: " + *refusal;
+    }
+}
+
+TrustedLibrary::~TrustedLibrary() {
+    if (!folder_.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder_, ignored);
+    }
+}
+
+}  // namespace zen::test
