@@ -1,0 +1,37 @@
+#pragma once
+
+#include "filter/internet_policy.h"
+
+namespace zen::filter {
+
+// The policy of this process, opened at its first use (the first Internet socket) and never
+// destroyed: an exiting process must not wait for the rules' watcher thread. A forked child
+// opens its own at its first check, as the parent's watcher does not live on in it.
+InternetPolicy& ProcessPolicy();
+
+// True in a vfork child (it shares its parent's memory, so it must not change the tables).
+bool InVforkChild();
+
+// Marks the first time the process records anything: from then on fork children are told
+// apart from vfork children.
+void NoteFirstRecord();
+
+// Set while the filter does its own work on a thread; hooks entered meanwhile (the rules'
+// own file and name-service calls, a signal handler) call straight through.
+class FilterScope {
+public:
+    FilterScope();
+    ~FilterScope();
+    FilterScope(const FilterScope&) = delete;
+    FilterScope& operator=(const FilterScope&) = delete;
+
+    static bool Active();
+    // The errno the hook leaves when the scope ends (otherwise the one it found).
+    void SetErrno(int error) { savedErrno_ = error; }
+
+private:
+    int savedErrno_;
+    bool wasActive_;
+};
+
+}  // namespace zen::filter
