@@ -16,12 +16,11 @@ constexpr uint32_t kTimetableCode = 7;
 constexpr uint32_t kDailyLimitCode = 11;
 constexpr int64_t kWarningInterval = 5;
 
-// The exemption of a program: an entry of its owner under the program's exact key.
-bool IsExempt(CustomsTable& customs, std::u16string_view owner, std::u16string_view path,
-              uint32_t checksum) {
+// A program every account may use at any time (the system's own and what sessions stand on):
+// an entry without owner under the program's exact key.
+bool IsExempt(CustomsTable& customs, std::u16string_view path, uint32_t checksum) {
     FastCustomRecord key{};
     key.Mode = kTrustedMode;
-    SetFieldText(key.UserID, owner);
     SetFieldText(key.szVal, path);
     key.dwVal = checksum;
     return customs.Find(key) == 1;
@@ -44,8 +43,9 @@ InternetPolicy::InternetPolicy(const ProcessIdentity& identity) {
     db->SetCurrentUserName(userName_);
     db->SetCurrentUser();
     checksum_ = CheckSum(identity.executable);
-    exemptProgram_ = IsExempt(db->Customs(), u"", executable_, checksum_) ||
-                     IsExempt(db->Customs(), db->CurrentGroupName(), executable_, checksum_);
+    // Only the system-wide entries exempt a process for good; a group's entry is read at every
+    // check, so that its own timetable and later edits count.
+    exemptProgram_ = IsExempt(db->Customs(), executable_, checksum_);
     db_ = std::move(db);
 }
 
