@@ -25,13 +25,7 @@ bool StillInternetSocket(int fd) {
 }
 
 Verdict Evaluate(Checks checks) {
-    InternetPolicy& policy = ProcessPolicy();
-    if (checks == Checks::DailyThenTimetable) {
-        if (const Verdict verdict = policy.DailyLimitCheck(); verdict != Verdict::Pass) {
-            return verdict;
-        }
-    }
-    return policy.TimetableCheck();
+    return EvaluatePolicy(checks == Checks::DailyThenTimetable);
 }
 
 }  // namespace

@@ -10,15 +10,9 @@
 #include <string>
 
 #include "common/db/db_manager.h"
+#include "filter/verdict.h"
 
 namespace zen::filter {
-
-// What a check answers for one socket operation.
-enum class Verdict {
-    Pass,
-    Refuse,         // refused and recorded: the socket is to be shut down and marked
-    RefuseQuietly,  // the rules could not be read: fail the call, keep the socket, record nothing
-};
 
 // What the process is: the account it runs as and the program it runs.
 struct ProcessIdentity {

@@ -1,5 +1,6 @@
 #include "filter/process_state.h"
 
+#include <dlfcn.h>
 #include <pthread.h>
 #include <sched.h>
 #include <sys/syscall.h>
@@ -7,8 +8,10 @@
 
 #include <atomic>
 #include <cerrno>
-#include <mutex>
-#include <vector>
+#include <climits>
+#include <cstring>
+
+#include "filter/policy_entry.h"
 
 namespace zen::filter {
 namespace {
@@ -16,54 +19,79 @@ namespace {
 // initial-exec: reading it never allocates, so it is safe in a signal handler.
 __attribute__((tls_model("initial-exec"))) thread_local bool insideFilter = false;
 
-std::atomic<InternetPolicy*> currentPolicy{nullptr};
-std::atomic_flag opening = ATOMIC_FLAG_INIT;
 std::atomic<pid_t> ownerPid{0};
+std::atomic<bool> recordedOnce{false};
+
+using CheckEntry = int (*)(int);
+using ForkedEntry = void (*)();
+std::atomic<CheckEntry> checkEntry{nullptr};
+std::atomic<ForkedEntry> forkedEntry{nullptr};
+std::atomic<bool> loadFailed{false};
+std::atomic_flag loading = ATOMIC_FLAG_INIT;
 
 pid_t KernelPid() {
     return static_cast<pid_t>(::syscall(SYS_getpid));
 }
 
-// Every policy ever opened in this process, kept to the end: the parent's copy in a forked
-// child is abandoned, not destroyed, as its watcher thread does not exist there.
-std::vector<std::unique_ptr<InternetPolicy>>& OpenedPolicies() {
-    static auto* opened = new std::vector<std::unique_ptr<InternetPolicy>>;
-    return *opened;
-}
-
-ProcessIdentity ThisProcess() {
-    ProcessIdentity identity;
-    identity.effectiveUid = ::geteuid();
-    std::error_code error;
-    identity.executable = std::filesystem::read_symlink("/proc/self/exe", error);
-    return identity;
-}
-
 void AfterForkInChild() {
     ownerPid.store(KernelPid());
-    currentPolicy.store(nullptr);
-    opening.clear();
+    if (ForkedEntry forked = forkedEntry.load()) {
+        forked();
+    }
+}
+
+// The rules library lies next to this one.
+void LoadRulesLibrary() {
+    Dl_info self{};
+    if (::dladdr(reinterpret_cast<void*>(&LoadRulesLibrary), &self) == 0 ||
+        self.dli_fname == nullptr) {
+        loadFailed.store(true);
+        return;
+    }
+    char path[PATH_MAX];
+    const char* slash = std::strrchr(self.dli_fname, '/');
+    const std::size_t folder = slash != nullptr ? static_cast<std::size_t>(slash - self.dli_fname + 1) : 0;
+    if (folder + sizeof ZENSP_RULES_LIBRARY > sizeof path) {
+        loadFailed.store(true);
+        return;
+    }
+    std::memcpy(path, self.dli_fname, folder);
+    std::memcpy(path + folder, ZENSP_RULES_LIBRARY, sizeof ZENSP_RULES_LIBRARY);
+    void* library = ::dlopen(path, RTLD_NOW | RTLD_LOCAL);
+    auto check = library != nullptr
+                     ? reinterpret_cast<CheckEntry>(::dlsym(library, "zensp_rules_check"))
+                     : nullptr;
+    auto forked = library != nullptr
+                      ? reinterpret_cast<ForkedEntry>(::dlsym(library, "zensp_rules_forked"))
+                      : nullptr;
+    if (check == nullptr || forked == nullptr) {
+        loadFailed.store(true);
+        return;
+    }
+    forkedEntry.store(forked);
+    checkEntry.store(check, std::memory_order_release);
+}
+
+CheckEntry RulesCheck() {
+    if (CheckEntry check = checkEntry.load(std::memory_order_acquire)) {
+        return check;
+    }
+    while (loading.test_and_set(std::memory_order_acquire)) {
+        ::sched_yield();
+    }
+    if (checkEntry.load() == nullptr && !loadFailed.load()) {
+        LoadRulesLibrary();
+    }
+    loading.clear(std::memory_order_release);
+    return checkEntry.load(std::memory_order_acquire);
 }
 
 }  // namespace
 
-InternetPolicy& ProcessPolicy() {
-    if (InternetPolicy* policy = currentPolicy.load(std::memory_order_acquire)) {
-        return *policy;
-    }
-    FilterScope scope;
-    while (opening.test_and_set(std::memory_order_acquire)) {
-        ::sched_yield();
-    }
-    InternetPolicy* policy = currentPolicy.load(std::memory_order_acquire);
-    if (policy == nullptr) {
-        auto opened = std::make_unique<InternetPolicy>(ThisProcess());
-        policy = opened.get();
-        OpenedPolicies().push_back(std::move(opened));
-        currentPolicy.store(policy, std::memory_order_release);
-    }
-    opening.clear(std::memory_order_release);
-    return *policy;
+Verdict EvaluatePolicy(bool dailyLimit) {
+    const CheckEntry check = RulesCheck();
+    return check != nullptr ? static_cast<Verdict>(check(dailyLimit ? 1 : 0))
+                            : Verdict::RefuseQuietly;
 }
 
 bool InVforkChild() {
@@ -72,11 +100,11 @@ bool InVforkChild() {
 }
 
 void NoteFirstRecord() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        ownerPid.store(KernelPid());
-        ::pthread_atfork(nullptr, nullptr, AfterForkInChild);
-    });
+    if (recordedOnce.load(std::memory_order_acquire) || recordedOnce.exchange(true)) {
+        return;
+    }
+    ownerPid.store(KernelPid());
+    ::pthread_atfork(nullptr, nullptr, AfterForkInChild);
 }
 
 FilterScope::FilterScope() : savedErrno_(errno), wasActive_(insideFilter) {

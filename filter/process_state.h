@@ -1,13 +1,12 @@
 #pragma once
 
-#include "filter/internet_policy.h"
+#include "filter/verdict.h"
 
 namespace zen::filter {
 
-// The policy of this process, opened at its first use (the first Internet socket) and never
-// destroyed: an exiting process must not wait for the rules' watcher thread. A forked child
-// opens its own at its first check, as the parent's watcher does not live on in it.
-InternetPolicy& ProcessPolicy();
+// The checks of one operation in this process's policy, whose library is loaded at the first
+// call; a library that cannot be loaded refuses quietly, as unreadable rules do.
+Verdict EvaluatePolicy(bool dailyLimit);
 
 // True in a vfork child (it shares its parent's memory, so it must not change the tables).
 bool InVforkChild();

@@ -1,0 +1,18 @@
+#pragma once
+
+// The entry points of libzensp-rules.so, the part of the filter that reads the rules. It is
+// loaded by libzensp.so at a process's first Internet socket, so that a process that never
+// opens one loads neither it nor the C++ runtime and libcrypto it needs.
+extern "C" {
+
+// Runs the checks of one operation in this process's policy (opened at the first call):
+// the daily limit first when `dailyLimit` is set, then the timetable. A zen::filter::Verdict.
+int zensp_rules_check(int dailyLimit);
+
+// In a forked child: the parent's policy is left alone (its watcher thread does not exist
+// here) and a new one is opened at the next check.
+void zensp_rules_forked();
+}
+
+// The file name of the library, next to libzensp.so.
+#define ZENSP_RULES_LIBRARY "libzensp-rules.so"
