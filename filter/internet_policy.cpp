@@ -92,6 +92,27 @@ std::optional<Verdict> InternetPolicy::GateVerdict(FastUsersRecord& rules) {
 }
 
 Verdict InternetPolicy::TimetableCheck() {
+    return Remembered(timetablePassed_, [this] { return EvaluateTimetable(); });
+}
+
+Verdict InternetPolicy::DailyLimitCheck() {
+    return Remembered(dailyLimitPassed_, [this] { return EvaluateDailyLimit(); });
+}
+
+template <typename Evaluate>
+Verdict InternetPolicy::Remembered(std::atomic<int64_t>& passedIn, Evaluate evaluate) {
+    const int64_t second = Now();
+    if (passedIn.load(std::memory_order_relaxed) == second) {
+        return Verdict::Pass;
+    }
+    const Verdict verdict = evaluate();
+    if (verdict == Verdict::Pass) {
+        passedIn.store(second, std::memory_order_relaxed);
+    }
+    return verdict;
+}
+
+Verdict InternetPolicy::EvaluateTimetable() {
     FastUsersRecord rules;
     if (const auto verdict = GateVerdict(rules)) {
         return *verdict;
@@ -103,7 +124,7 @@ Verdict InternetPolicy::TimetableCheck() {
     return BlockSocket(FilterText(kTimetableDescription), kTimetableReason, kTimetableCode);
 }
 
-Verdict InternetPolicy::DailyLimitCheck() {
+Verdict InternetPolicy::EvaluateDailyLimit() {
     FastUsersRecord rules;
     if (const auto verdict = GateVerdict(rules)) {
         return *verdict;

@@ -44,6 +44,10 @@ private:
     Gate AccessCheckGate(bool report, FastUsersRecord& rules);
     // The gate's answer as a verdict, nothing when the rules are to be evaluated.
     std::optional<Verdict> GateVerdict(FastUsersRecord& rules);
+    template <typename Evaluate>
+    Verdict Remembered(std::atomic<int64_t>& passedIn, Evaluate evaluate);
+    Verdict EvaluateTimetable();
+    Verdict EvaluateDailyLimit();
     Verdict ZenCheckTimeLimits();
     Verdict BlockSocket(std::u16string_view description, int reasonTextId, uint32_t code);
 
@@ -54,6 +58,10 @@ private:
     uint32_t checksum_ = 0;
     std::unique_ptr<CDBManager> db_;  // null when not needed or not openable
     std::atomic<int64_t> lastWarning_{0};
+    // The second in which each check last passed: a busy socket is checked in full once a
+    // second (a rule change or a quarter hour never waits longer than that).
+    std::atomic<int64_t> timetablePassed_{-1};
+    std::atomic<int64_t> dailyLimitPassed_{-1};
 };
 
 }  // namespace zen::filter

@@ -50,7 +50,8 @@ void LoadRulesLibrary() {
     }
     char path[PATH_MAX];
     const char* slash = std::strrchr(self.dli_fname, '/');
-    const std::size_t folder = slash != nullptr ? static_cast<std::size_t>(slash - self.dli_fname + 1) : 0;
+    const std::size_t folder =
+        slash != nullptr ? static_cast<std::size_t>(slash - self.dli_fname + 1) : 0;
     if (folder + sizeof ZENSP_RULES_LIBRARY > sizeof path) {
         loadFailed.store(true);
         return;
