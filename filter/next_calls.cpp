@@ -48,6 +48,11 @@ void ResolveAll() {
     Resolve(next.sendfile, "sendfile");
     Resolve(next.sendfile64, "sendfile64");
     Resolve(next.splice, "splice");
+    Resolve(next.aio_read, "aio_read");
+    Resolve(next.aio_write, "aio_write");
+    Resolve(next.lio_listio, "lio_listio");
+    Resolve(next.aio_suspend, "aio_suspend");
+    Resolve(next.aio_cancel, "aio_cancel");
     resolved.store(true, std::memory_order_release);
 }
 

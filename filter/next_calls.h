@@ -1,5 +1,6 @@
 #pragma once
 
+#include <aio.h>
 #include <sys/socket.h>
 #include <sys/types.h>
 #include <sys/uio.h>
@@ -42,6 +43,11 @@ struct NextCalls {
     ssize_t (*sendfile)(int, int, off_t*, size_t);
     ssize_t (*sendfile64)(int, int, off64_t*, size_t);
     ssize_t (*splice)(int, off64_t*, int, off64_t*, size_t, unsigned);
+    int (*aio_read)(aiocb*);
+    int (*aio_write)(aiocb*);
+    int (*lio_listio)(int, aiocb* const[], int, sigevent*);
+    int (*aio_suspend)(const aiocb* const[], int, const struct timespec*);
+    int (*aio_cancel)(int, aiocb*);
 };
 
 const NextCalls& Next();

@@ -1,0 +1,528 @@
+#include "filter/aio_engine.h"
+
+#include <poll.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <new>
+
+#include "filter/check_points.h"
+#include "filter/next_calls.h"
+
+namespace zen::filter::aio {
+namespace {
+
+// What a list of operations tells when its last member is done (lio_listio, LIO_NOWAIT).
+struct ListGroup {
+    std::atomic<int> remaining;
+    sigevent notify;
+};
+
+enum class SlotState { Free, Pending, Running };
+
+struct OperationSlot {
+    unsigned signature;  // kSignature while in use
+    Kind kind;
+    SlotState state;
+    int fd;
+    aiocb* request;   // the caller's control block: written at completion, never handed on
+    sigevent notify;  // copied, as the caller may reuse its block once it completes
+    ListGroup* group;
+    OperationSlot* next;  // free list or pending queue
+};
+
+struct Engine {
+    pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;
+    pthread_cond_t completed;
+    OperationSlot slots[kSlots];
+    OperationSlot* free = nullptr;
+    OperationSlot* pendingHead = nullptr;
+    OperationSlot* pendingTail = nullptr;
+    int wake = -1;
+    bool started = false;
+    bool stopping = false;
+};
+
+// Zero pages until the first operation: a process that never uses AIO pays nothing for it.
+Engine engine;
+
+void ResetPool() {
+    engine.free = nullptr;
+    for (int i = kSlots - 1; i >= 0; --i) {
+        engine.slots[i] = OperationSlot{};
+        engine.slots[i].next = engine.free;
+        engine.free = &engine.slots[i];
+    }
+    engine.pendingHead = engine.pendingTail = nullptr;
+}
+
+void Enqueue(OperationSlot* slot) {
+    slot->state = SlotState::Pending;
+    slot->next = nullptr;
+    (engine.pendingTail != nullptr ? engine.pendingTail->next : engine.pendingHead) = slot;
+    engine.pendingTail = slot;
+}
+
+void WakeWorker() {
+    ::eventfd_write(engine.wake, 1);
+}
+
+struct ThreadNotice {
+    void (*function)(sigval);
+    sigval value;
+};
+
+void* RunNotice(void* argument) {
+    const ThreadNotice notice = *static_cast<ThreadNotice*>(argument);
+    std::free(argument);
+    notice.function(notice.value);
+    return nullptr;
+}
+
+void SendSignal(const sigevent& notify, bool toThread) {
+    siginfo_t info{};
+    info.si_signo = notify.sigev_signo;
+    info.si_code = SI_ASYNCIO;
+    info.si_pid = ::getpid();
+    info.si_uid = ::getuid();
+    info.si_value = notify.sigev_value;
+    if (toThread) {
+        ::syscall(SYS_rt_tgsigqueueinfo, ::getpid(), notify._sigev_un._tid, notify.sigev_signo,
+                  &info);
+    } else {
+        ::syscall(SYS_rt_sigqueueinfo, ::getpid(), notify.sigev_signo, &info);
+    }
+}
+
+// Tells the caller the way its sigevent asks for.
+void Notify(const sigevent& notify) {
+    switch (notify.sigev_notify) {
+        case SIGEV_SIGNAL:
+            SendSignal(notify, false);
+            break;
+        case SIGEV_THREAD_ID:
+            SendSignal(notify, true);
+            break;
+        case SIGEV_THREAD: {
+            auto* notice = static_cast<ThreadNotice*>(std::malloc(sizeof(ThreadNotice)));
+            if (notice == nullptr) {
+                break;
+            }
+            *notice = {notify.sigev_notify_function, notify.sigev_value};
+            pthread_t thread;
+            if (::pthread_create(&thread, notify.sigev_notify_attributes, RunNotice, notice) != 0) {
+                std::free(notice);
+                break;
+            }
+            ::pthread_detach(thread);
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+void LeaveGroup(ListGroup* group) {
+    if (group != nullptr && group->remaining.fetch_sub(1) == 1) {
+        Notify(group->notify);
+        group->~ListGroup();
+        std::free(group);
+    }
+}
+
+void Complete(OperationSlot* slot, ssize_t result, int error) {
+    const sigevent notify = slot->notify;
+    ListGroup* group = slot->group;
+    aiocb* request = slot->request;
+    ::pthread_mutex_lock(&engine.lock);
+    request->__return_value = result;
+    __atomic_store_n(&request->__error_code, error, __ATOMIC_RELEASE);
+    slot->signature = 0;
+    slot->state = SlotState::Free;
+    slot->next = engine.free;
+    engine.free = slot;
+    ::pthread_cond_broadcast(&engine.completed);
+    ::pthread_mutex_unlock(&engine.lock);
+    Notify(notify);
+    LeaveGroup(group);
+}
+
+// Carries an operation out on a ready socket; false when it would still block.
+bool Execute(OperationSlot* slot) {
+    const FdState state = StateOf(slot->fd, false);
+    void* buffer = const_cast<void*>(slot->request->aio_buf);
+    const size_t size = slot->request->aio_nbytes;
+    ssize_t result = -1;
+    if (slot->kind == kSend) {
+        if (!Permit(slot->fd, state, Checks::DailyThenTimetable)) {
+            Complete(slot, -1, EACCES);
+            return true;
+        }
+        result = Next().send(slot->fd, buffer, size, MSG_DONTWAIT | MSG_NOSIGNAL);
+    } else {
+        if (state == FdState::Refused && !Permit(slot->fd, state, Checks::DailyThenTimetable)) {
+            Complete(slot, -1, EACCES);
+            return true;
+        }
+        result = Next().recv(slot->fd, buffer, size, MSG_DONTWAIT);
+        if (result >= 0 && !Permit(slot->fd, state, Checks::DailyThenTimetable)) {
+            Complete(slot, -1, EACCES);
+            return true;
+        }
+    }
+    if (result < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+        return false;
+    }
+    Complete(slot, result, result < 0 ? errno : 0);
+    return true;
+}
+
+short EventsOf(const OperationSlot* slot) {
+    return slot->kind == kSend ? POLLOUT : POLLIN;
+}
+
+// The one worker: waits until a pending operation's socket is ready, then carries it out.
+void* Worker(void*) {
+    sigset_t all;
+    ::sigfillset(&all);
+    ::pthread_sigmask(SIG_BLOCK, &all, nullptr);
+    pollfd watched[kSlots + 1];
+    for (;;) {
+        nfds_t count = 1;
+        watched[0] = {engine.wake, POLLIN, 0};
+        ::pthread_mutex_lock(&engine.lock);
+        if (engine.stopping) {
+            ::pthread_mutex_unlock(&engine.lock);
+            return nullptr;
+        }
+        for (OperationSlot* slot = engine.pendingHead; slot != nullptr; slot = slot->next) {
+            nfds_t at = 1;
+            while (at < count && watched[at].fd != slot->fd) {
+                ++at;
+            }
+            if (at == count) {
+                watched[count++] = {slot->fd, 0, 0};
+            }
+            watched[at].events |= EventsOf(slot);
+        }
+        ::pthread_mutex_unlock(&engine.lock);
+
+        if (::poll(watched, count, -1) <= 0) {
+            continue;
+        }
+        if (watched[0].revents != 0) {
+            eventfd_t drained;
+            ::eventfd_read(engine.wake, &drained);
+        }
+        // Takes the operations whose socket is ready out of the queue, oldest first.
+        OperationSlot* ready = nullptr;
+        OperationSlot** readyTail = &ready;
+        ::pthread_mutex_lock(&engine.lock);
+        OperationSlot** link = &engine.pendingHead;
+        OperationSlot* previous = nullptr;
+        while (OperationSlot* slot = *link) {
+            nfds_t at = 1;
+            while (at < count && watched[at].fd != slot->fd) {
+                ++at;
+            }
+            const short revents = at < count ? watched[at].revents : 0;
+            if ((revents & (EventsOf(slot) | POLLERR | POLLHUP | POLLNVAL)) == 0) {
+                previous = slot;
+                link = &slot->next;
+                continue;
+            }
+            *link = slot->next;
+            if (engine.pendingTail == slot) {
+                engine.pendingTail = previous;
+            }
+            slot->state = SlotState::Running;
+            slot->next = nullptr;
+            *readyTail = slot;
+            readyTail = &slot->next;
+        }
+        ::pthread_mutex_unlock(&engine.lock);
+
+        while (OperationSlot* slot = ready) {
+            ready = slot->next;
+            if (!Execute(slot)) {
+                ::pthread_mutex_lock(&engine.lock);
+                Enqueue(slot);
+                ::pthread_mutex_unlock(&engine.lock);
+            }
+        }
+    }
+}
+
+void InitCondition() {
+    pthread_condattr_t attributes;
+    ::pthread_condattr_init(&attributes);
+    ::pthread_condattr_setclock(&attributes, CLOCK_MONOTONIC);
+    ::pthread_cond_init(&engine.completed, &attributes);
+    ::pthread_condattr_destroy(&attributes);
+}
+
+void AfterForkInChild() {
+    // The parent's operations are its own, and its worker does not exist here.
+    engine.lock = PTHREAD_MUTEX_INITIALIZER;
+    InitCondition();
+    if (engine.wake >= 0) {
+        Next().close(engine.wake);
+    }
+    engine.wake = -1;
+    engine.started = false;
+}
+
+// Under the lock: the pool, the wake-up and the worker, the first time they are needed.
+bool StartLocked() {
+    if (engine.started) {
+        return true;
+    }
+    static bool prepared = false;
+    if (!prepared) {
+        ::pthread_atfork(nullptr, nullptr, AfterForkInChild);
+        InitCondition();
+        prepared = true;
+    }
+    ResetPool();
+    engine.wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (engine.wake < 0) {
+        return false;
+    }
+    pthread_attr_t attributes;
+    ::pthread_attr_init(&attributes);
+    ::pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+    pthread_t worker;
+    const bool started = ::pthread_create(&worker, &attributes, Worker, nullptr) == 0;
+    ::pthread_attr_destroy(&attributes);
+    if (!started) {
+        Next().close(engine.wake);
+        engine.wake = -1;
+        return false;
+    }
+    engine.started = true;
+    return true;
+}
+
+int SubmitTo(aiocb* request, Kind kind, ListGroup* group) {
+    ::pthread_mutex_lock(&engine.lock);
+    OperationSlot* slot = StartLocked() ? engine.free : nullptr;
+    if (slot == nullptr) {
+        ::pthread_mutex_unlock(&engine.lock);
+        errno = EAGAIN;
+        return -1;
+    }
+    engine.free = slot->next;
+    *slot = OperationSlot{
+        kSignature, kind,   SlotState::Pending, request->aio_fildes, request, request->aio_sigevent,
+        group,      nullptr};
+    request->__return_value = 0;
+    __atomic_store_n(&request->__error_code, EINPROGRESS, __ATOMIC_RELEASE);
+    Enqueue(slot);
+    ::pthread_mutex_unlock(&engine.lock);
+    WakeWorker();
+    return 0;
+}
+
+// Under the lock: the slot of a control block in use.
+OperationSlot* SlotOfLocked(const aiocb* request) {
+    if (!engine.started) {
+        return nullptr;
+    }
+    for (OperationSlot& slot : engine.slots) {
+        if (slot.signature == kSignature && slot.request == request) {
+            return &slot;
+        }
+    }
+    return nullptr;
+}
+
+bool InProgress(const aiocb* request) {
+    return __atomic_load_n(&request->__error_code, __ATOMIC_ACQUIRE) == EINPROGRESS;
+}
+
+timespec DeadlineAfter(const timespec* timeout) {
+    timespec deadline{};
+    ::clock_gettime(CLOCK_MONOTONIC, &deadline);
+    deadline.tv_sec += timeout->tv_sec;
+    deadline.tv_nsec += timeout->tv_nsec;
+    if (deadline.tv_nsec >= 1'000'000'000) {
+        deadline.tv_sec += 1;
+        deadline.tv_nsec -= 1'000'000'000;
+    }
+    return deadline;
+}
+
+bool Before(const timespec& a, const timespec& b) {
+    return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
+}
+
+// Stops the worker at process exit without waiting for it: an exiting process never hangs on
+// an operation that will not complete.
+__attribute__((destructor)) void StopAtExit() {
+    if (!engine.started) {
+        return;
+    }
+    ::pthread_mutex_lock(&engine.lock);
+    engine.stopping = true;
+    ::pthread_mutex_unlock(&engine.lock);
+    WakeWorker();
+}
+
+}  // namespace
+
+int Submit(aiocb* request, Kind kind) {
+    return SubmitTo(request, kind, nullptr);
+}
+
+bool Owns(const aiocb* request) {
+    ::pthread_mutex_lock(&engine.lock);
+    const bool owned = SlotOfLocked(request) != nullptr;
+    ::pthread_mutex_unlock(&engine.lock);
+    return owned;
+}
+
+int Suspend(const aiocb* const list[], int count, const timespec* timeout) {
+    const timespec deadline = timeout != nullptr ? DeadlineAfter(timeout) : timespec{};
+    ::pthread_mutex_lock(&engine.lock);
+    for (;;) {
+        bool ours = false;
+        bool theirs = false;
+        for (int i = 0; i < count; ++i) {
+            if (list[i] == nullptr) {
+                continue;
+            }
+            if (!InProgress(list[i])) {
+                ::pthread_mutex_unlock(&engine.lock);
+                return 0;
+            }
+            (SlotOfLocked(list[i]) != nullptr ? ours : theirs) = true;
+        }
+        if (!ours) {
+            ::pthread_mutex_unlock(&engine.lock);
+            return theirs ? Next().aio_suspend(list, count, timeout) : 0;
+        }
+        // The C library's operations of a mixed list are looked at every millisecond.
+        timespec until = deadline;
+        if (theirs) {
+            const timespec millisecond{0, 1'000'000};
+            const timespec soon = DeadlineAfter(&millisecond);
+            if (timeout == nullptr || Before(soon, until)) {
+                until = soon;
+            }
+        }
+        const int waited = timeout == nullptr && !theirs
+                               ? ::pthread_cond_wait(&engine.completed, &engine.lock)
+                               : ::pthread_cond_timedwait(&engine.completed, &engine.lock, &until);
+        timespec now{};
+        ::clock_gettime(CLOCK_MONOTONIC, &now);
+        if (waited == ETIMEDOUT && timeout != nullptr && !Before(now, deadline)) {
+            ::pthread_mutex_unlock(&engine.lock);
+            errno = EAGAIN;
+            return -1;
+        }
+    }
+}
+
+int Cancel(int fd, aiocb* request) {
+    OperationSlot* cancelled = nullptr;
+    bool running = false;
+    ::pthread_mutex_lock(&engine.lock);
+    if (engine.started) {
+        OperationSlot** link = &engine.pendingHead;
+        OperationSlot* previous = nullptr;
+        while (OperationSlot* slot = *link) {
+            if (slot->fd != fd || (request != nullptr && slot->request != request)) {
+                previous = slot;
+                link = &slot->next;
+                continue;
+            }
+            *link = slot->next;
+            if (engine.pendingTail == slot) {
+                engine.pendingTail = previous;
+            }
+            slot->next = cancelled;
+            cancelled = slot;
+        }
+        for (const OperationSlot& slot : engine.slots) {
+            running |= slot.state == SlotState::Running && slot.fd == fd &&
+                       (request == nullptr || slot.request == request);
+        }
+    }
+    ::pthread_mutex_unlock(&engine.lock);
+    const bool any = cancelled != nullptr;
+    while (OperationSlot* slot = cancelled) {
+        cancelled = slot->next;
+        Complete(slot, -1, ECANCELED);
+    }
+    if (running) {
+        return AIO_NOTCANCELED;
+    }
+    return any ? AIO_CANCELED : AIO_ALLDONE;
+}
+
+int SubmitList(int mode, aiocb* const list[], int count, sigevent* notify) {
+    ListGroup* group = nullptr;
+    if (mode == LIO_NOWAIT && notify != nullptr && notify->sigev_notify != SIGEV_NONE) {
+        void* memory = std::malloc(sizeof(ListGroup));
+        if (memory == nullptr) {
+            errno = EAGAIN;
+            return -1;
+        }
+        // One count for this call, so the list is not done before all of it is submitted.
+        group = new (memory) ListGroup{{1}, *notify};
+    }
+    bool failed = false;
+    int failure = 0;
+    for (int i = 0; i < count; ++i) {
+        aiocb* member = list[i];
+        if (member == nullptr || member->aio_lio_opcode == LIO_NOP) {
+            continue;
+        }
+        const bool write = member->aio_lio_opcode == LIO_WRITE;
+        int submitted = 0;
+        if (IsTracked(StateOf(member->aio_fildes, true))) {
+            if (group != nullptr) {
+                group->remaining.fetch_add(1);
+            }
+            submitted = SubmitTo(member, write ? kSend : kReceive, group);
+            if (submitted != 0) {
+                LeaveGroup(group);
+                member->__return_value = -1;
+                __atomic_store_n(&member->__error_code, EAGAIN, __ATOMIC_RELEASE);
+            }
+        } else {
+            submitted = write ? Next().aio_write(member) : Next().aio_read(member);
+        }
+        if (submitted != 0) {
+            failed = true;
+            failure = errno;
+        }
+    }
+    LeaveGroup(group);
+    if (mode == LIO_WAIT) {
+        for (int i = 0; i < count; ++i) {
+            const aiocb* member = list[i];
+            if (member == nullptr || member->aio_lio_opcode == LIO_NOP) {
+                continue;
+            }
+            while (InProgress(member)) {
+                Suspend(&member, 1, nullptr);
+            }
+            failed |= __atomic_load_n(&member->__error_code, __ATOMIC_ACQUIRE) != 0;
+        }
+    }
+    if (failed) {
+        errno = mode == LIO_WAIT ? EIO : failure;
+        return -1;
+    }
+    return 0;
+}
+
+}  // namespace zen::filter::aio
