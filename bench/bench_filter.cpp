@@ -1,8 +1,10 @@
 // The network filter's cost, each as a ratio measured in one run (both sides alternate, so
 // machine noise hits both): 1-byte TCP ping-pong and a 1 GiB transfer over loopback through
 // libzensp.so against none, spawning /bin/true with the library preloaded against an empty
-// preloaded library, and python3 -c pass with against without. The socket programs run as a
+// preloaded library, python3 -c pass with against without, and an aio_write + aio_read round
+// trip through the filter's engine against the C library's own AIO. The socket programs run as a
 // user whose Internet is controlled (timetable on, daily limit on), so every check runs.
+#include <aio.h>
 #include <benchmark/benchmark.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -35,6 +37,7 @@ using Clock = std::chrono::steady_clock;
 constexpr uid_t kBenchUid = 60123;
 constexpr int kRoundTrips = 20000;
 constexpr long long kTransferBytes = 1LL << 30;
+constexpr int kAioRoundTrips = 5000;
 
 std::string self;
 
@@ -111,8 +114,41 @@ long long Transfer() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start).count();
 }
 
+// One byte written with aio_write on one end and read with aio_read on the other, waited for
+// with aio_suspend.
+long long AioRoundTrips() {
+    const Connection pair = LoopbackPair();
+    const auto start = Clock::now();
+    for (int i = 0; i < kAioRoundTrips; ++i) {
+        char sent = 'x';
+        char got = 0;
+        aiocb write{};
+        write.aio_fildes = pair.client;
+        write.aio_buf = &sent;
+        write.aio_nbytes = 1;
+        aiocb read = write;
+        read.aio_fildes = pair.server;
+        read.aio_buf = &got;
+        if (::aio_write(&write) != 0 || ::aio_read(&read) != 0) {
+            return -1;
+        }
+        for (const aiocb* each : {&write, &read}) {
+            const aiocb* list[] = {each};
+            while (::aio_error(each) == EINPROGRESS) {
+                ::aio_suspend(list, 1, nullptr);
+            }
+        }
+        if (::aio_return(&write) != 1 || ::aio_return(&read) != 1 || got != 'x') {
+            return -1;
+        }
+    }
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start).count();
+}
+
 int ChildMain(const std::string& what) {
-    const long long nanoseconds = what == "pingpong" ? PingPong() : Transfer();
+    const long long nanoseconds = what == "pingpong" ? PingPong()
+                                  : what == "aio"    ? AioRoundTrips()
+                                                     : Transfer();
     std::printf("%lld\n", nanoseconds);
     return nanoseconds < 0 ? 1 : 0;
 }
@@ -256,6 +292,14 @@ void BM_PythonPass(benchmark::State& state) {
         [&] { return bench.SpawnNanoseconds(python, bench.preload, 20); });
 }
 BENCHMARK(BM_PythonPass)->Iterations(5)->Unit(benchmark::kMillisecond);
+
+void BM_AioRoundTrip(benchmark::State& state) {
+    const FilterBench& bench = Setup();
+    Compare(
+        state, [&] { return bench.ChildNanoseconds("aio", ""); },
+        [&] { return bench.ChildNanoseconds("aio", bench.preload); });
+}
+BENCHMARK(BM_AioRoundTrip)->Iterations(10)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace zen

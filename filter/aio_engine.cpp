@@ -310,6 +310,17 @@ bool StartLocked() {
     return true;
 }
 
+// Under the lock: whether an earlier operation of that kind waits on the socket (a new one
+// must not overtake it, or a stream's bytes would change order).
+bool WaitingLocked(int fd, Kind kind) {
+    for (const OperationSlot* slot = engine.pendingHead; slot != nullptr; slot = slot->next) {
+        if (slot->fd == fd && slot->kind == kind) {
+            return true;
+        }
+    }
+    return false;
+}
+
 int SubmitTo(aiocb* request, Kind kind, ListGroup* group) {
     ::pthread_mutex_lock(&engine.lock);
     OperationSlot* slot = StartLocked() ? engine.free : nullptr;
@@ -320,12 +331,27 @@ int SubmitTo(aiocb* request, Kind kind, ListGroup* group) {
     }
     engine.free = slot->next;
     *slot = OperationSlot{
-        kSignature, kind,   SlotState::Pending, request->aio_fildes, request, request->aio_sigevent,
+        kSignature, kind,   SlotState::Running, request->aio_fildes, request, request->aio_sigevent,
         group,      nullptr};
     request->__return_value = 0;
     __atomic_store_n(&request->__error_code, EINPROGRESS, __ATOMIC_RELEASE);
-    Enqueue(slot);
+    const bool waiting = WaitingLocked(slot->fd, kind);
+    if (waiting) {
+        Enqueue(slot);
+    }
     ::pthread_mutex_unlock(&engine.lock);
+    // Issued at once on the caller's thread; the worker takes over what would block.
+    if (!waiting) {
+        const int saved = errno;
+        const bool done = Execute(slot);
+        errno = saved;
+        if (done) {
+            return 0;
+        }
+        ::pthread_mutex_lock(&engine.lock);
+        Enqueue(slot);
+        ::pthread_mutex_unlock(&engine.lock);
+    }
     WakeWorker();
     return 0;
 }

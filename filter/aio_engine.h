@@ -7,9 +7,10 @@ namespace zen::filter::aio {
 
 // Asynchronous operations on tracked sockets. The C library serves POSIX AIO from threads of
 // its own with internal calls no preloaded library sees, so the caller's control block is never
-// handed to it: the engine takes a slot from a fixed pool, and one worker thread carries the
-// operation out when the socket is ready, running the filter's checks where the blocking calls
-// run them (before a send, after a receive). The caller sees the outcome in its control block
+// handed to it: the engine takes a slot from a fixed pool and issues the operation at once on
+// the caller's thread; what would block waits in a queue that one worker thread carries out
+// when the socket is ready. The filter's checks run where the blocking calls run them (before
+// a send, after a receive). The caller sees the outcome in its control block
 // (aio_error, aio_return) and is told through its own sigevent.
 
 inline constexpr unsigned kSignature = 0xBEADFACE;
