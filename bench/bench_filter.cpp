@@ -8,10 +8,8 @@
 #include <benchmark/benchmark.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -26,8 +24,8 @@
 #include "common/db/category.h"
 #include "common/db/db_manager.h"
 #include "common/db/rules_editor.h"
-
-extern char** environ;
+#include "tests/filter/probe/loopback_pair.h"
+#include "tests/filter/program_run.h"
 
 namespace zen {
 namespace {
@@ -43,33 +41,15 @@ std::string self;
 
 // ---- what the measured child processes do ------------------------------------------------
 
-struct Connection {
-    int client = -1;
-    int server = -1;
-};
-
-Connection LoopbackPair() {
-    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(listener, reinterpret_cast<sockaddr*>(&address), length);
-    ::listen(listener, 1);
-    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-    Connection pair;
-    pair.client = ::socket(AF_INET, SOCK_STREAM, 0);
-    ::connect(pair.client, reinterpret_cast<sockaddr*>(&address), length);
-    pair.server = ::accept(listener, nullptr, nullptr);
-    ::close(listener);
+void NoDelay(const test::LoopbackPair& pair) {
     const int on = 1;
     ::setsockopt(pair.client, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     ::setsockopt(pair.server, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    return pair;
 }
 
 long long PingPong() {
-    const Connection pair = LoopbackPair();
+    const test::LoopbackPair pair = test::OpenLoopbackPair();
+    NoDelay(pair);
     std::thread echo([&] {
         char byte;
         for (int i = 0; i < kRoundTrips && ::recv(pair.server, &byte, 1, 0) == 1; ++i) {
@@ -89,7 +69,7 @@ long long PingPong() {
 }
 
 long long Transfer() {
-    const Connection pair = LoopbackPair();
+    const test::LoopbackPair pair = test::OpenLoopbackPair();
     std::thread sink([&] {
         std::vector<char> buffer(1 << 16);
         long long got = 0;
@@ -117,7 +97,7 @@ long long Transfer() {
 // One byte written with aio_write on one end and read with aio_read on the other, waited for
 // with aio_suspend.
 long long AioRoundTrips() {
-    const Connection pair = LoopbackPair();
+    const test::LoopbackPair pair = test::OpenLoopbackPair();
     const auto start = Clock::now();
     for (int i = 0; i < kAioRoundTrips; ++i) {
         char sent = 'x';
@@ -160,6 +140,7 @@ int ChildMain(const std::string& what) {
 struct FilterBench {
     bench::BenchRoot root;
     std::string preload = std::string("LD_PRELOAD=") + ZENSP_PATH;
+    std::string noPreload = "LD_PRELOAD=";
     std::string emptyPreload = std::string("LD_PRELOAD=") + ZENSP_EMPTY_PATH;
     uid_t uid = ::geteuid() == 0 ? kBenchUid : ::geteuid();
 
@@ -183,47 +164,17 @@ struct FilterBench {
     // Runs a program to its end; its standard output.
     std::string Run(const std::vector<std::string>& command, const std::string& preloadEntry,
                     bool asUser) const {
-        int out[2];
-        if (::pipe(out) != 0) {
-            return {};
+        test::Program::Options options;
+        options.environment = {preloadEntry};
+        if (asUser && ::geteuid() == 0) {
+            options.uid = uid;
         }
-        std::vector<std::string> environment;
-        for (char** each = environ; *each != nullptr; ++each) {
-            if (std::strncmp(*each, "LD_PRELOAD=", 11) != 0) {
-                environment.emplace_back(*each);
-            }
-        }
-        if (!preloadEntry.empty()) {
-            environment.push_back(preloadEntry);
-        }
-        std::vector<char*> argv;
-        for (const std::string& word : command) {
-            argv.push_back(const_cast<char*>(word.c_str()));
-        }
-        argv.push_back(nullptr);
-        std::vector<char*> envp;
-        for (std::string& entry : environment) {
-            envp.push_back(entry.data());
-        }
-        envp.push_back(nullptr);
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            ::dup2(out[1], STDOUT_FILENO);
-            if (asUser && ::geteuid() == 0 &&
-                (::setresgid(uid, uid, uid) != 0 || ::setresuid(uid, uid, uid) != 0)) {
-                ::_exit(126);
-            }
-            ::execve(argv[0], argv.data(), envp.data());
-            ::_exit(127);
-        }
-        ::close(out[1]);
+        test::Program program(command, options);
         std::string output;
-        char buffer[256];
-        for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) {
-            output.append(buffer, static_cast<std::size_t>(n));
+        for (const std::string& line : program.ReadLines(std::chrono::minutes(5))) {
+            output += line;
         }
-        ::close(out[0]);
-        ::waitpid(pid, nullptr, 0);
+        program.Wait(std::chrono::seconds(10));
         return output;
     }
 
@@ -263,7 +214,7 @@ void Compare(benchmark::State& state, const std::function<double()>& without,
 void BM_TcpPingPong1Byte(benchmark::State& state) {
     const FilterBench& bench = Setup();
     Compare(
-        state, [&] { return bench.ChildNanoseconds("pingpong", ""); },
+        state, [&] { return bench.ChildNanoseconds("pingpong", bench.noPreload); },
         [&] { return bench.ChildNanoseconds("pingpong", bench.preload); });
 }
 BENCHMARK(BM_TcpPingPong1Byte)->Iterations(10)->Unit(benchmark::kMillisecond);
@@ -271,7 +222,7 @@ BENCHMARK(BM_TcpPingPong1Byte)->Iterations(10)->Unit(benchmark::kMillisecond);
 void BM_Transfer1GiB(benchmark::State& state) {
     const FilterBench& bench = Setup();
     Compare(
-        state, [&] { return bench.ChildNanoseconds("transfer", ""); },
+        state, [&] { return bench.ChildNanoseconds("transfer", bench.noPreload); },
         [&] { return bench.ChildNanoseconds("transfer", bench.preload); });
 }
 BENCHMARK(BM_Transfer1GiB)->Iterations(5)->Unit(benchmark::kMillisecond);
@@ -288,7 +239,7 @@ void BM_PythonPass(benchmark::State& state) {
     const FilterBench& bench = Setup();
     const std::vector<std::string> python{"/usr/bin/python3", "-c", "pass"};
     Compare(
-        state, [&] { return bench.SpawnNanoseconds(python, "", 20); },
+        state, [&] { return bench.SpawnNanoseconds(python, bench.noPreload, 20); },
         [&] { return bench.SpawnNanoseconds(python, bench.preload, 20); });
 }
 BENCHMARK(BM_PythonPass)->Iterations(5)->Unit(benchmark::kMillisecond);
@@ -296,7 +247,7 @@ BENCHMARK(BM_PythonPass)->Iterations(5)->Unit(benchmark::kMillisecond);
 void BM_AioRoundTrip(benchmark::State& state) {
     const FilterBench& bench = Setup();
     Compare(
-        state, [&] { return bench.ChildNanoseconds("aio", ""); },
+        state, [&] { return bench.ChildNanoseconds("aio", bench.noPreload); },
         [&] { return bench.ChildNanoseconds("aio", bench.preload); });
 }
 BENCHMARK(BM_AioRoundTrip)->Iterations(10)->Unit(benchmark::kMillisecond);

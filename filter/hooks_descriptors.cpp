@@ -20,8 +20,9 @@ int Duplicated(int from, int to) {
     return to;
 }
 
-bool IsDupCommand(int command) {
-    return command == F_DUPFD || command == F_DUPFD_CLOEXEC;
+int FileControl(int (*next)(int, int, ...), int fd, int command, void* argument) {
+    const int result = next(fd, command, argument);
+    return command == F_DUPFD || command == F_DUPFD_CLOEXEC ? Duplicated(fd, result) : result;
 }
 
 }  // namespace
@@ -59,13 +60,13 @@ ZEN_HOOK int dup3(int fd, int target, int flags) {
     return Duplicated(fd, Next().dup3(fd, target, flags));
 }
 
+// Every fcntl command takes at most one argument, an integer or a pointer: passed on as a word.
 ZEN_HOOK int fcntl(int fd, int command, ...) {
     va_list arguments;
     va_start(arguments, command);
     void* argument = va_arg(arguments, void*);
     va_end(arguments);
-    const int result = Next().fcntl(fd, command, argument);
-    return IsDupCommand(command) ? Duplicated(fd, result) : result;
+    return FileControl(Next().fcntl, fd, command, argument);
 }
 
 ZEN_HOOK int fcntl64(int fd, int command, ...) {
@@ -73,6 +74,5 @@ ZEN_HOOK int fcntl64(int fd, int command, ...) {
     va_start(arguments, command);
     void* argument = va_arg(arguments, void*);
     va_end(arguments);
-    const int result = Next().fcntl64(fd, command, argument);
-    return IsDupCommand(command) ? Duplicated(fd, result) : result;
+    return FileControl(Next().fcntl64, fd, command, argument);
 }

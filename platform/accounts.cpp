@@ -10,10 +10,9 @@
 #include <vector>
 
 namespace zen {
-namespace {
 
-uid_t FirstUserUid() {
-    std::ifstream defs("/etc/login.defs");
+uid_t FirstUserUid(const std::filesystem::path& loginDefs) {
+    std::ifstream defs(loginDefs);
     std::string line;
     while (std::getline(defs, line)) {
         std::istringstream words(line);
@@ -25,8 +24,6 @@ uid_t FirstUserUid() {
     }
     return 1000;
 }
-
-}  // namespace
 
 std::optional<std::string> LoginNameOf(uid_t uid) {
     long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
@@ -47,7 +44,7 @@ std::optional<std::string> SetupAccountName() {
 }
 
 bool IsSystemAccount(uid_t uid) {
-    static const uid_t firstUser = FirstUserUid();
+    static const uid_t firstUser = FirstUserUid("/etc/login.defs");
     const std::optional<std::string> name = LoginNameOf(uid);
     return uid < firstUser || (name && *name == "nobody");
 }

@@ -10,22 +10,6 @@
 namespace zen {
 namespace {
 
-constexpr uid_t kDefaultFirstUser = 1000;
-
-uid_t RootFirstUserUid() {
-    std::ifstream defs(Root() / "etc/login.defs");
-    std::string line;
-    while (std::getline(defs, line)) {
-        std::istringstream words(line);
-        std::string key;
-        long value = 0;
-        if (words >> key >> value && key == "UID_MIN" && value > 0) {
-            return static_cast<uid_t>(value);
-        }
-    }
-    return kDefaultFirstUser;
-}
-
 // "name:password:uid:..." lines of the root's etc/passwd.
 std::optional<std::string> RootLoginNameOf(uid_t uid) {
     std::ifstream passwd(Root() / "etc/passwd");
@@ -55,7 +39,7 @@ ProcessAccount AccountOfUid(uid_t uid) {
         return {LoginNameOf(uid).value_or(""), uid == 0 || IsSystemAccount(uid)};
     }
     const std::string name = RootLoginNameOf(uid).value_or("");
-    return {name, uid == 0 || uid < RootFirstUserUid() || name == "nobody"};
+    return {name, uid == 0 || uid < FirstUserUid(Root() / "etc/login.defs") || name == "nobody"};
 }
 
 }  // namespace zen

@@ -2,7 +2,6 @@
 // (both ends tracked) and prints one line per step: "ok ..." or "error ...".
 #include <aio.h>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <semaphore.h>
 #include <signal.h>
 #include <sys/sendfile.h>
@@ -19,29 +18,9 @@
 #include <thread>
 #include <vector>
 
+#include "loopback_pair.h"
+
 namespace {
-
-struct Pair {
-    int client = -1;
-    int server = -1;
-};
-
-Pair LoopbackPair() {
-    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(listener, reinterpret_cast<sockaddr*>(&address), length);
-    ::listen(listener, 1);
-    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-    Pair pair;
-    pair.client = ::socket(AF_INET, SOCK_STREAM, 0);
-    ::connect(pair.client, reinterpret_cast<sockaddr*>(&address), length);
-    pair.server = ::accept(listener, nullptr, nullptr);
-    ::close(listener);
-    return pair;
-}
 
 const char* ErrorName(int error) {
     switch (error) {
@@ -120,7 +99,7 @@ const char* ModeName(int notify) {
 }
 
 // One write and one read of "ping" in each way of notification.
-void RoundTrips(const Pair& pair) {
+void RoundTrips(const zen::test::LoopbackPair& pair) {
     for (const int notify : {SIGEV_NONE, SIGEV_SIGNAL, SIGEV_THREAD}) {
         char sent[] = "ping";
         char got[5] = {};
@@ -152,7 +131,7 @@ bool AfterRulesChange(const std::function<bool()>& refused) {
 }
 
 int Notify() {
-    const Pair pair = LoopbackPair();
+    const zen::test::LoopbackPair pair = zen::test::OpenLoopbackPair();
     RoundTrips(pair);
     if (AfterRulesChange([&] {
             char byte = 'x';
@@ -165,7 +144,7 @@ int Notify() {
 }
 
 int Exhaust() {
-    const Pair pair = LoopbackPair();
+    const zen::test::LoopbackPair pair = zen::test::OpenLoopbackPair();
     static char buffers[1000][4];
     static aiocb requests[1000];
     int submitted = 0;
@@ -188,7 +167,7 @@ int Exhaust() {
 }
 
 int List() {
-    const Pair pair = LoopbackPair();
+    const zen::test::LoopbackPair pair = zen::test::OpenLoopbackPair();
     constexpr int kCount = 9;
     const std::string sent = "abcdefghijklmnopqrstuvwxyz0123456789";
     char got[kCount][4];
@@ -237,7 +216,7 @@ int List() {
 }
 
 int SendFile(const char* path) {
-    const Pair pair = LoopbackPair();
+    const zen::test::LoopbackPair pair = zen::test::OpenLoopbackPair();
     const auto send = [&] {
         const int file = ::open(path, O_RDONLY);
         const ssize_t sent = ::sendfile(pair.client, file, nullptr, 64);
