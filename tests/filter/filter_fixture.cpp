@@ -20,21 +20,34 @@ void FilterRootTest::SetUp() {
     ASSERT_EQ(AddUser(admin, u"kid", kKids), EditStatus::Done);
 }
 
-void FilterRootTest::EditKids(const std::function<void(FastUsersRecord&)>& edit) {
-    const int saved = admin.Users().Update([&](UsersTable::Set& records) {
+namespace {
+
+// Edits the first record that matches, saves the table and tells every process. 1 when done.
+template <typename Record, typename Match>
+int EditRecord(FastTable<Record>& table, Match match, const std::function<void(Record&)>& edit) {
+    const int saved = table.Update([&](typename FastTable<Record>::Set& records) {
         for (auto it = records.begin(); it != records.end(); ++it) {
-            if (FieldText(it->name) == std::u16string_view(kKids)) {
-                FastUsersRecord group = *it;
-                edit(group);
+            if (match(*it)) {
+                Record record = *it;
+                edit(record);
                 records.erase(it);
-                records.insert(group);
+                records.insert(record);
                 return true;
             }
         }
         return false;
     });
-    ASSERT_EQ(saved, 1);
     CDBManager::PulseReload();
+    return saved;
+}
+
+}  // namespace
+
+void FilterRootTest::EditKids(const std::function<void(FastUsersRecord&)>& edit) {
+    const auto isKids = [](const FastUsersRecord& record) {
+        return FieldText(record.name) == std::u16string_view(kKids);
+    };
+    ASSERT_EQ(EditRecord(admin.Users(), isKids, edit), 1);
 }
 
 void FilterRootTest::SetClockLock(bool on) {
@@ -53,20 +66,11 @@ void FilterRootTest::AddProgram(std::u16string_view owner, const std::filesystem
     if (!edit) {
         return;
     }
-    const int saved = admin.Customs().Update([&](CustomsTable::Set& records) {
-        for (auto it = records.begin(); it != records.end(); ++it) {
-            if (it->Mode == 1 && FieldText(it->UserID) == owner && FieldText(it->szVal) == path) {
-                FastCustomRecord entry = *it;
-                edit(entry);
-                records.erase(it);
-                records.insert(entry);
-                return true;
-            }
-        }
-        return false;
-    });
-    ASSERT_EQ(saved, 1);
-    CDBManager::PulseReload();
+    const auto isEntry = [&](const FastCustomRecord& entry) {
+        return entry.Mode == 1 && FieldText(entry.UserID) == owner &&
+               FieldText(entry.szVal) == path;
+    };
+    ASSERT_EQ(EditRecord(admin.Customs(), isEntry, edit), 1);
 }
 
 std::vector<WarningRecord> FilterRootTest::Warnings() {
