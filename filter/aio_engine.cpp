@@ -146,6 +146,7 @@ void Complete(OperationSlot* slot, ssize_t result, int error) {
     __atomic_store_n(&request->__error_code, error, __ATOMIC_RELEASE);
     slot->signature = 0;
     slot->state = SlotState::Free;
+    slot->group = nullptr;
     slot->next = engine.free;
     engine.free = slot;
     ::pthread_cond_broadcast(&engine.completed);
