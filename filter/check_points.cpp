@@ -61,22 +61,45 @@ void Record(int fd, FdState state) {
     fd_table::Set(fd, state);
 }
 
+// The application closed or replaced a file the rules keep open: they are read afresh
+// before the next check rather than written through a number that is no longer theirs.
+void LostOwn(FdState state) {
+    if (state == FdState::Own && !FilterScope::Active()) {
+        ReopenPolicy();
+    }
+}
+
 void Forget(int fd) {
-    if (fd_table::Get(fd) != FdState::Unknown) {
+    const FdState state = fd_table::Get(fd);
+    if (state != FdState::Unknown) {
+        LostOwn(state);
         Record(fd, FdState::Unknown);
     }
 }
 
 void CopyState(int from, int to) {
     const FdState state = fd_table::Get(from);
-    if (fd_table::Get(to) != state) {
-        Record(to, state);
+    const FdState replaced = fd_table::Get(to);
+    if (replaced != state) {
+        LostOwn(replaced);
+        Record(to, state == FdState::Own ? FdState::Unknown : state);
     }
 }
 
 void ForgetRange(unsigned first, unsigned last) {
-    if (!InVforkChild()) {
-        fd_table::ClearRange(first, last);
+    if (!InVforkChild() && fd_table::ClearRange(first, last)) {
+        LostOwn(FdState::Own);
+    }
+}
+
+void NoteOpened(int fd) {
+    if (fd < 0) {
+        return;
+    }
+    if (FilterScope::Active()) {
+        Record(fd, FdState::Own);
+    } else {
+        Forget(fd);
     }
 }
 

@@ -23,6 +23,9 @@ void Forget(int fd);
 // After dup: the copy is what the original is.
 void CopyState(int from, int to);
 void ForgetRange(unsigned first, unsigned last);
+// A file just opened: the filter's own while it does its work, else whatever the number was
+// before is forgotten.
+void NoteOpened(int fd);
 
 // Runs the checks for an operation on a descriptor in `state`; true when it may go on. A
 // refused socket is shut down and marked refused (never closed: the number is the

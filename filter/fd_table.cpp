@@ -63,11 +63,13 @@ bool Set(int fd, FdState state) {
     return true;
 }
 
-void ClearRange(unsigned first, unsigned last) {
+bool ClearRange(unsigned first, unsigned last) {
+    bool own = false;
     last = std::min(last, kChunks * kChunkSize - 1);
     for (unsigned fd = first; fd <= last && first <= last; ++fd) {
         if (Chunk* chunk = ChunkOf(fd, false)) {
-            (*chunk)[fd & (kChunkSize - 1)].store(0, std::memory_order_release);
+            own |= (*chunk)[fd & (kChunkSize - 1)].exchange(0, std::memory_order_acq_rel) ==
+                   static_cast<uint8_t>(FdState::Own);
         } else {
             fd |= kChunkSize - 1;  // a whole unmapped chunk holds nothing
         }
@@ -75,6 +77,7 @@ void ClearRange(unsigned first, unsigned last) {
             break;
         }
     }
+    return own;
 }
 
 }  // namespace zen::filter::fd_table

@@ -37,6 +37,10 @@ void ResolveAll() {
     Resolve(next.read_chk, "__read_chk");
     Resolve(next.recv_chk, "__recv_chk");
     Resolve(next.recvfrom_chk, "__recvfrom_chk");
+    Resolve(next.open, "open");
+    Resolve(next.open64, "open64");
+    Resolve(next.openat, "openat");
+    Resolve(next.openat64, "openat64");
     Resolve(next.close, "close");
     Resolve(next.close_range, "close_range");
     Resolve(next.closefrom, "closefrom");

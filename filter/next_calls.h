@@ -32,6 +32,10 @@ struct NextCalls {
     ssize_t (*read_chk)(int, void*, size_t, size_t);
     ssize_t (*recv_chk)(int, void*, size_t, size_t, int);
     ssize_t (*recvfrom_chk)(int, void*, size_t, size_t, int, sockaddr*, socklen_t*);
+    int (*open)(const char*, int, ...);
+    int (*open64)(const char*, int, ...);
+    int (*openat)(int, const char*, int, ...);
+    int (*openat64)(int, const char*, int, ...);
     int (*close)(int);
     int (*close_range)(unsigned, unsigned, int);
     void (*closefrom)(int);

@@ -64,7 +64,7 @@ extern "C" __attribute__((visibility("default"))) int zensp_rules_check(int dail
     return static_cast<int>(policy.TimetableCheck());
 }
 
-extern "C" __attribute__((visibility("default"))) void zensp_rules_forked() {
+extern "C" __attribute__((visibility("default"))) void zensp_rules_reopen() {
     currentPolicy.store(nullptr);
     opening.clear();
 }

@@ -9,9 +9,10 @@ extern "C" {
 // the daily limit first when `dailyLimit` is set, then the timetable. A zen::filter::Verdict.
 int zensp_rules_check(int dailyLimit);
 
-// In a forked child: the parent's policy is left alone (its watcher thread does not exist
-// here) and a new one is opened at the next check.
-void zensp_rules_forked();
+// Leaves the policy in force alone and opens a new one at the next check: in a forked child
+// (the parent's watcher thread does not exist there), or when the application closed files
+// the policy keeps open.
+void zensp_rules_reopen();
 }
 
 // The file name of the library, next to libzensp.so.

@@ -23,9 +23,10 @@ std::atomic<pid_t> ownerPid{0};
 std::atomic<bool> recordedOnce{false};
 
 using CheckEntry = int (*)(int);
-using ForkedEntry = void (*)();
+using ReopenEntry = void (*)();
 std::atomic<CheckEntry> checkEntry{nullptr};
-std::atomic<ForkedEntry> forkedEntry{nullptr};
+std::atomic<ReopenEntry> reopenEntry{nullptr};
+std::atomic<bool> reopenWanted{false};
 std::atomic<bool> loadFailed{false};
 std::atomic_flag loading = ATOMIC_FLAG_INIT;
 
@@ -35,9 +36,7 @@ pid_t KernelPid() {
 
 void AfterForkInChild() {
     ownerPid.store(KernelPid());
-    if (ForkedEntry forked = forkedEntry.load()) {
-        forked();
-    }
+    reopenWanted.store(true);
 }
 
 // The rules library lies next to this one.
@@ -62,14 +61,14 @@ void LoadRulesLibrary() {
     auto check = library != nullptr
                      ? reinterpret_cast<CheckEntry>(::dlsym(library, "zensp_rules_check"))
                      : nullptr;
-    auto forked = library != nullptr
-                      ? reinterpret_cast<ForkedEntry>(::dlsym(library, "zensp_rules_forked"))
+    auto reopen = library != nullptr
+                      ? reinterpret_cast<ReopenEntry>(::dlsym(library, "zensp_rules_reopen"))
                       : nullptr;
-    if (check == nullptr || forked == nullptr) {
+    if (check == nullptr || reopen == nullptr) {
         loadFailed.store(true);
         return;
     }
-    forkedEntry.store(forked);
+    reopenEntry.store(reopen);
     checkEntry.store(check, std::memory_order_release);
 }
 
@@ -91,8 +90,15 @@ CheckEntry RulesCheck() {
 
 Verdict EvaluatePolicy(bool dailyLimit) {
     const CheckEntry check = RulesCheck();
+    if (check != nullptr && reopenWanted.exchange(false)) {
+        reopenEntry.load()();
+    }
     return check != nullptr ? static_cast<Verdict>(check(dailyLimit ? 1 : 0))
                             : Verdict::RefuseQuietly;
+}
+
+void ReopenPolicy() {
+    reopenWanted.store(true);
 }
 
 bool InVforkChild() {

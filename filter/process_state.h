@@ -8,6 +8,9 @@ namespace zen::filter {
 // call; a library that cannot be loaded refuses quietly, as unreadable rules do.
 Verdict EvaluatePolicy(bool dailyLimit);
 
+// The policy is given up and opened afresh at the next check (its files were taken away).
+void ReopenPolicy();
+
 // True in a vfork child (it shares its parent's memory, so it must not change the tables).
 bool InVforkChild();
 

@@ -110,5 +110,28 @@ def hostile(host, port):
         report("after closing every number", lambda: sock.send(b"w"))
 
 
+def closeall(host, port):
+    """A program that closes every number, the filter's files among them, after its first
+    socket: the filter's next record must not land in a file the program opens afterwards."""
+    with socket.create_connection((host, int(port))) as sock:
+        sock.send(b"ping")
+    os.closerange(3, 4096)
+    scratch = [os.open(f"/tmp/zen-scratch-{os.getpid()}-{i}", os.O_RDWR | os.O_CREAT, 0o600)
+               for i in range(8)]
+    print("ok ready", flush=True)
+    sys.stdin.readline()
+    deadline = time.monotonic() + 20
+    while time.monotonic() < deadline:
+        try:
+            socket.socket().close()
+        except PermissionError:
+            print("error EACCES socket", flush=True)
+            break
+    print("ok scratch bytes", sum(os.fstat(fd).st_size for fd in scratch), flush=True)
+    for i, fd in enumerate(scratch):
+        os.close(fd)
+        os.unlink(f"/tmp/zen-scratch-{os.getpid()}-{i}")
+
+
 if __name__ == "__main__":
     globals()[sys.argv[1]](*sys.argv[2:])

@@ -113,6 +113,19 @@ TEST_F(ForeignProgramTest, RefusedSocketStaysTheApplications) {
     EXPECT_EQ(client->Wait(5s), 0);
 }
 
+TEST_F(ForeignProgramTest, FilesTheRulesKeptOpenAndTheProgramClosedAreNotWrittenTo) {
+    InternetAt(true);
+    auto client =
+        Start({kPython, (root / "net_client.py").string(), "closeall", "127.0.0.1", ports_["tcp4"]},
+              nullptr);
+    ASSERT_EQ(client->ReadLine(30s), "ok ready");
+    InternetAt(false);
+    client->CloseInput();
+    EXPECT_EQ(client->ReadLines(30s), (Lines{"error EACCES socket", "ok scratch bytes 0"}));
+    EXPECT_EQ(client->Wait(5s), 0);
+    EXPECT_EQ(WarningsOf("/usr/bin/python3.11"), 1u);
+}
+
 TEST_F(ForeignProgramTest, HostileProgramsNeitherCrashNorHang) {
     InternetAt(true);
     const Lines lines = Python({"hostile", "127.0.0.1", ports_["tcp4"]}, nullptr);
