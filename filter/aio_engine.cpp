@@ -1,10 +1,11 @@
 #include "filter/aio_engine.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
 #include <signal.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -45,7 +46,11 @@ struct Engine {
     OperationSlot* free = nullptr;
     OperationSlot* pendingHead = nullptr;
     OperationSlot* pendingTail = nullptr;
+    // The worker's wake-up: a pipe, whose inode tells it apart from whatever later takes its
+    // numbers (every eventfd shares one).
     int wake = -1;
+    int wakeWrite = -1;
+    ino_t wakeInode = 0;
     bool started = false;
     bool stopping = false;
 };
@@ -71,7 +76,14 @@ void Enqueue(OperationSlot* slot) {
 }
 
 void WakeWorker() {
-    ::eventfd_write(engine.wake, 1);
+    const char byte = 1;
+    Next().write(engine.wakeWrite, &byte, 1);
+}
+
+bool StillOurWakeUp() {
+    struct stat status {};
+    return ::fstat(engine.wake, &status) == 0 && status.st_ino == engine.wakeInode &&
+           ::fstat(engine.wakeWrite, &status) == 0 && status.st_ino == engine.wakeInode;
 }
 
 struct ThreadNotice {
@@ -215,13 +227,18 @@ void* Worker(void*) {
         }
         ::pthread_mutex_unlock(&engine.lock);
 
-        if (::poll(watched, count, -1) <= 0) {
+        // At most a second: a wake-up the application closed under the worker is renewed, and
+        // the worker looks at the new one no later than that.
+        if (::poll(watched, count, 1000) <= 0) {
             continue;
         }
-        if (watched[0].revents != 0) {
-            eventfd_t drained;
-            ::eventfd_read(engine.wake, &drained);
+        ::pthread_mutex_lock(&engine.lock);
+        if (watched[0].revents != 0 && watched[0].fd == engine.wake) {
+            char drained[64];
+            while (Next().read(engine.wake, drained, sizeof drained) > 0) {
+            }
         }
+        ::pthread_mutex_unlock(&engine.lock);
         // Takes the operations whose socket is ready out of the queue, oldest first.
         OperationSlot* ready = nullptr;
         OperationSlot** readyTail = &ready;
@@ -261,6 +278,32 @@ void* Worker(void*) {
     }
 }
 
+// Under the lock: a new wake-up for the worker, marked as the filter's own.
+bool MakeWakeUpLocked() {
+    int ends[2];
+    struct stat status {};
+    if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) {
+        return false;
+    }
+    ::fstat(ends[0], &status);
+    engine.wake = ends[0];
+    engine.wakeWrite = ends[1];
+    engine.wakeInode = status.st_ino;
+    Record(engine.wake, FdState::Own);
+    Record(engine.wakeWrite, FdState::Own);
+    return true;
+}
+
+void CloseWakeUp() {
+    for (int* end : {&engine.wake, &engine.wakeWrite}) {
+        if (*end >= 0) {
+            Forget(*end);
+            Next().close(*end);
+        }
+        *end = -1;
+    }
+}
+
 void InitCondition() {
     pthread_condattr_t attributes;
     ::pthread_condattr_init(&attributes);
@@ -273,10 +316,7 @@ void AfterForkInChild() {
     // The parent's operations are its own, and its worker does not exist here.
     engine.lock = PTHREAD_MUTEX_INITIALIZER;
     InitCondition();
-    if (engine.wake >= 0) {
-        Next().close(engine.wake);
-    }
-    engine.wake = -1;
+    CloseWakeUp();
     engine.started = false;
 }
 
@@ -292,8 +332,7 @@ bool StartLocked() {
         prepared = true;
     }
     ResetPool();
-    engine.wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (engine.wake < 0) {
+    if (!MakeWakeUpLocked()) {
         return false;
     }
     pthread_attr_t attributes;
@@ -303,8 +342,7 @@ bool StartLocked() {
     const bool started = ::pthread_create(&worker, &attributes, Worker, nullptr) == 0;
     ::pthread_attr_destroy(&attributes);
     if (!started) {
-        Next().close(engine.wake);
-        engine.wake = -1;
+        CloseWakeUp();
         return false;
     }
     engine.started = true;
@@ -403,6 +441,16 @@ __attribute__((destructor)) void StopAtExit() {
 }
 
 }  // namespace
+
+void RenewWakeUp() {
+    ::pthread_mutex_lock(&engine.lock);
+    // The old numbers are left alone: closed, or the application's now.
+    const bool lost = engine.started && !StillOurWakeUp();
+    if (lost && MakeWakeUpLocked()) {
+        WakeWorker();
+    }
+    ::pthread_mutex_unlock(&engine.lock);
+}
 
 int Submit(aiocb* request, Kind kind) {
     return SubmitTo(request, kind, nullptr);

@@ -37,4 +37,8 @@ int Suspend(const aiocb* const list[], int count, const timespec* timeout);
 // aio_cancel for a tracked socket: what has not started is cancelled.
 int Cancel(int fd, aiocb* request);
 
+// After the application closed numbers of the filter's own: when the worker's wake-up was
+// among them, it gets a new one (the old number may be the application's file by now).
+void RenewWakeUp();
+
 }  // namespace zen::filter::aio

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 
+#include "filter/aio_engine.h"
 #include "filter/next_calls.h"
 #include "filter/process_state.h"
 
@@ -61,20 +62,19 @@ void Record(int fd, FdState state) {
     fd_table::Set(fd, state);
 }
 
-// The application closed or replaced a file the rules keep open: they are read afresh
-// before the next check rather than written through a number that is no longer theirs.
 void LostOwn(FdState state) {
     if (state == FdState::Own && !FilterScope::Active()) {
         ReopenPolicy();
+        aio::RenewWakeUp();
     }
 }
 
-void Forget(int fd) {
+FdState Forget(int fd) {
     const FdState state = fd_table::Get(fd);
     if (state != FdState::Unknown) {
-        LostOwn(state);
         Record(fd, FdState::Unknown);
     }
+    return state;
 }
 
 void CopyState(int from, int to) {

@@ -18,8 +18,13 @@ FdState StateOf(int fd, bool classify);
 // Records what the filter knows of a descriptor. Nothing is written in a vfork child, whose
 // table is its parent's.
 void Record(int fd, FdState state);
-// Forgets a number (closed, or made anew as something the filter does not control).
-void Forget(int fd);
+// Forgets a number (closed, or made anew as something the filter does not control); what it
+// was.
+FdState Forget(int fd);
+// After the application closed or replaced a number in `state`: a file of the filter's own is
+// made anew rather than written through a number that is no longer the filter's (the rules
+// are opened afresh before the next check, the AIO worker gets a new wake-up).
+void LostOwn(FdState state);
 // After dup: the copy is what the original is.
 void CopyState(int from, int to);
 void ForgetRange(unsigned first, unsigned last);

@@ -29,8 +29,10 @@ int FileControl(int (*next)(int, int, ...), int fd, int command, void* argument)
 
 ZEN_HOOK int close(int fd) {
     // Forgotten first: once closed, the number may come back at once on another thread.
-    Forget(fd);
-    return Next().close(fd);
+    const FdState state = Forget(fd);
+    const int result = Next().close(fd);
+    LostOwn(state);
+    return result;
 }
 
 ZEN_HOOK int close_range(unsigned first, unsigned last, int flags) {

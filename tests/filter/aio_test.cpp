@@ -57,6 +57,14 @@ TEST_F(AioTest, ListsOfNineOperations) {
     EXPECT_EQ(probe->Wait(5s), 0);
 }
 
+TEST_F(AioTest, WakeUpClosedByTheProgramIsRenewedAndItsNumbersLeftAlone) {
+    InternetAt(true);
+    auto probe = Probe({"closeall"});
+    EXPECT_EQ(probe->ReadLines(30s),
+              (Lines{"write 4 read 4 ping", "again 4 pong", "files untouched"}));
+    EXPECT_EQ(probe->Wait(5s), 0);
+}
+
 TEST_F(AioTest, SendfileOntoATrackedSocketIsChecked) {
     InternetAt(true);
     auto probe = Probe({"sendfile", (root / "net_client.py").string()});

@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <sys/sendfile.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -241,6 +242,52 @@ int SendFile(const char* path) {
     return 0;
 }
 
+// Closes every number but its sockets while an operation is pending (the engine's wake-up
+// among them), then opens files that take those numbers: the engine must neither write into
+// nor read from them, and must go on working.
+int CloseAll() {
+    const zen::test::LoopbackPair pair = zen::test::OpenLoopbackPair();
+    char got[5] = {};
+    aiocb read = Request(pair.server, got, 4, SIGEV_NONE);
+    if (aio_read(&read) != 0) {
+        return 1;
+    }
+    for (int fd = 3; fd < 1024; ++fd) {
+        if (fd != pair.client && fd != pair.server) {
+            ::close(fd);
+        }
+    }
+    std::vector<int> files;
+    for (int i = 0; i < 8; ++i) {
+        const std::string name =
+            "/tmp/zen-probe-" + std::to_string(getpid()) + "-" + std::to_string(i);
+        files.push_back(::open(name.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600));
+        ::unlink(name.c_str());
+        if (::pwrite(files.back(), "data", 4, 0) != 4) {
+            return 1;
+        }
+    }
+    char sent[] = "ping";
+    aiocb write = Request(pair.client, sent, 4, SIGEV_NONE);
+    const std::string wrote = aio_write(&write) == 0 ? Outcome(write) : ErrorName(errno);
+    std::cout << "write " << wrote << " read " << Outcome(read) << " " << got << std::endl;
+    // A second round, submitted after the loss, goes through the renewed wake-up.
+    aiocb again = Request(pair.server, got, 4, SIGEV_NONE);
+    const int submitted = aio_read(&again);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ::send(pair.client, "pong", 4, 0);
+    std::cout << "again " << (submitted == 0 ? Outcome(again) : ErrorName(errno)) << " " << got
+              << std::endl;
+    bool untouched = true;
+    for (const int fd : files) {
+        struct stat status {};
+        untouched &=
+            ::fstat(fd, &status) == 0 && status.st_size == 4 && ::lseek(fd, 0, SEEK_CUR) == 0;
+    }
+    std::cout << (untouched ? "files untouched" : "files touched") << std::endl;
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -258,6 +305,9 @@ int main(int argc, char** argv) {
     }
     if (command == "list") {
         return List();
+    }
+    if (command == "closeall") {
+        return CloseAll();
     }
     if (command == "sendfile" && argc > 2) {
         return SendFile(argv[2]);
