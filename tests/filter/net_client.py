@@ -44,6 +44,12 @@ def udp(host, port):
         report("recvfrom", lambda: sock.recvfrom(16)[0].decode())
 
 
+def burst(count, host):
+    """Refusals close together: every one leaves a message, one leaves a warning."""
+    for _ in range(int(count)):
+        report("socket", lambda: socket.socket(family(host), socket.SOCK_STREAM).close())
+
+
 def serve(host):
     with socket.socket(family(host), socket.SOCK_STREAM) as listener:
         listener.bind((host, 0))

@@ -60,6 +60,14 @@ INSTANTIATE_TEST_SUITE_P(
                       ClientCase{"Udp6", "udp", "::1", "udp6", "ok recvfrom pong"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(ForeignProgramTest, RefusalsCloseTogetherLeaveOneWarning) {
+    const Lines lines = Python({"burst", "3", "::1"}, kForbidden);
+    EXPECT_EQ(lines, Lines(3, "error EACCES socket"));
+    // The messages of one second are equal records, which the table holds once.
+    EXPECT_EQ(MessageCount(), 1u);
+    EXPECT_EQ(WarningsOf("/usr/bin/python3.11"), 1u);
+}
+
 TEST_F(ForeignProgramTest, CurlOverIpv4AndIpv6) {
     for (const std::string& url :
          {"http://127.0.0.1:" + ports_["tcp4"] + "/", "http://[::1]:" + ports_["tcp6"] + "/"}) {
