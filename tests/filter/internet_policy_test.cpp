@@ -52,6 +52,22 @@ TEST_F(InternetPolicyTest, UncontrolledAccountsAreNeverRefused) {
     EXPECT_EQ(Open().TimetableCheck(), Verdict::Refuse);
 }
 
+TEST_F(InternetPolicyTest, SystemWideEntryExemptsTheProgramFromEverything) {
+    InternetTimetable(false);
+    SetClockLock(true);
+    // What the set-up enters for the system's own programs: no owner.
+    FastCustomRecord entry{};
+    entry.Mode = kTrustedMode;
+    SetFieldText(entry.szVal, Utf8ToUtf16(program.string()));
+    entry.dwVal = CheckSum(program);
+    ASSERT_EQ(admin.Customs().Update(
+                  [&](CustomsTable::Set& entries) { return entries.insert(entry).second; }),
+              1);
+    InternetPolicy policy = Open();
+    EXPECT_EQ(policy.TimetableCheck(), Verdict::Pass);
+    EXPECT_EQ(policy.DailyLimitCheck(), Verdict::Pass);
+}
+
 TEST_F(InternetPolicyTest, ClockLockRefusesWithTheMomentAsDescription) {
     SetClockLock(true);
     EXPECT_EQ(Open().TimetableCheck(), Verdict::Refuse);
