@@ -35,8 +35,9 @@ struct OperationSlot {
     int fd;
     aiocb* request;   // the caller's control block: written at completion, never handed on
     sigevent notify;  // copied, as the caller may reuse its block once it completes
+    size_t sent;      // a send goes on until the whole buffer is out, as a blocking write does
     ListGroup* group;
-    OperationSlot* next;  // free list or pending queue
+    OperationSlot* next;  // free list, or the queue of live operations
 };
 
 struct Engine {
@@ -44,8 +45,10 @@ struct Engine {
     pthread_cond_t completed;
     OperationSlot slots[kSlots];
     OperationSlot* free = nullptr;
-    OperationSlot* pendingHead = nullptr;
-    OperationSlot* pendingTail = nullptr;
+    // Every operation not yet completed, in the order it was started: pending ones wait for
+    // their socket, running ones are being carried out.
+    OperationSlot* queueHead = nullptr;
+    OperationSlot* queueTail = nullptr;
     // The worker's wake-up: a pipe, whose inode tells it apart from whatever later takes its
     // numbers (every eventfd shares one).
     int wake = -1;
@@ -65,14 +68,39 @@ void ResetPool() {
         engine.slots[i].next = engine.free;
         engine.free = &engine.slots[i];
     }
-    engine.pendingHead = engine.pendingTail = nullptr;
+    engine.queueHead = engine.queueTail = nullptr;
 }
 
-void Enqueue(OperationSlot* slot) {
-    slot->state = SlotState::Pending;
+void AppendLocked(OperationSlot* slot) {
     slot->next = nullptr;
-    (engine.pendingTail != nullptr ? engine.pendingTail->next : engine.pendingHead) = slot;
-    engine.pendingTail = slot;
+    (engine.queueTail != nullptr ? engine.queueTail->next : engine.queueHead) = slot;
+    engine.queueTail = slot;
+}
+
+void UnlinkLocked(OperationSlot* slot) {
+    OperationSlot* previous = nullptr;
+    for (OperationSlot** link = &engine.queueHead; *link != nullptr; link = &(*link)->next) {
+        if (*link == slot) {
+            *link = slot->next;
+            if (engine.queueTail == slot) {
+                engine.queueTail = previous;
+            }
+            return;
+        }
+        previous = *link;
+    }
+}
+
+// Whether an earlier operation of the same kind is live on the socket: operations of one
+// kind on one socket are carried out in the order they were started, or a stream's bytes
+// would change order.
+bool QueuedBehindLocked(const OperationSlot* slot) {
+    for (const OperationSlot* each = engine.queueHead; each != slot; each = each->next) {
+        if (each->fd == slot->fd && each->kind == slot->kind) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void WakeWorker() {
@@ -154,6 +182,7 @@ void Complete(OperationSlot* slot, ssize_t result, int error) {
     ListGroup* group = slot->group;
     aiocb* request = slot->request;
     ::pthread_mutex_lock(&engine.lock);
+    UnlinkLocked(slot);
     request->__return_value = result;
     __atomic_store_n(&request->__error_code, error, __ATOMIC_RELEASE);
     slot->signature = 0;
@@ -178,7 +207,17 @@ bool Execute(OperationSlot* slot) {
             Complete(slot, -1, EACCES);
             return true;
         }
-        result = Next().send(slot->fd, buffer, size, MSG_DONTWAIT | MSG_NOSIGNAL);
+        result = Next().send(slot->fd, static_cast<char*>(buffer) + slot->sent, size - slot->sent,
+                             MSG_DONTWAIT | MSG_NOSIGNAL);
+        if (result >= 0) {
+            slot->sent += static_cast<size_t>(result);
+            if (slot->sent < size) {
+                return false;
+            }
+            result = static_cast<ssize_t>(slot->sent);
+        } else if (slot->sent > 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+            result = static_cast<ssize_t>(slot->sent);  // what went out before the error
+        }
     } else {
         if (state == FdState::Refused && !Permit(slot->fd, state, Checks::DailyThenTimetable)) {
             Complete(slot, -1, EACCES);
@@ -201,21 +240,46 @@ short EventsOf(const OperationSlot* slot) {
     return slot->kind == kSend ? POLLOUT : POLLIN;
 }
 
+// Under the lock: the first pending operation of each kind and socket whose socket is ready.
+int TakeReadyLocked(const pollfd* watched, nfds_t count, OperationSlot** batch) {
+    int taken = 0;
+    for (OperationSlot* slot = engine.queueHead; slot != nullptr; slot = slot->next) {
+        if (slot->state != SlotState::Pending) {
+            continue;
+        }
+        nfds_t at = 1;
+        while (at < count && watched[at].fd != slot->fd) {
+            ++at;
+        }
+        const short revents = at < count ? watched[at].revents : 0;
+        if ((revents & (EventsOf(slot) | POLLERR | POLLHUP | POLLNVAL)) != 0 &&
+            !QueuedBehindLocked(slot)) {
+            slot->state = SlotState::Running;
+            batch[taken++] = slot;
+        }
+    }
+    return taken;
+}
+
 // The one worker: waits until a pending operation's socket is ready, then carries it out.
 void* Worker(void*) {
     sigset_t all;
     ::sigfillset(&all);
     ::pthread_sigmask(SIG_BLOCK, &all, nullptr);
     pollfd watched[kSlots + 1];
+    OperationSlot* batch[kSlots];
     for (;;) {
         nfds_t count = 1;
-        watched[0] = {engine.wake, POLLIN, 0};
         ::pthread_mutex_lock(&engine.lock);
         if (engine.stopping) {
             ::pthread_mutex_unlock(&engine.lock);
             return nullptr;
         }
-        for (OperationSlot* slot = engine.pendingHead; slot != nullptr; slot = slot->next) {
+        watched[0] = {engine.wake, POLLIN, 0};
+        for (OperationSlot* slot = engine.queueHead; slot != nullptr; slot = slot->next) {
+            if (slot->state != SlotState::Pending) {
+                continue;
+            }
             nfds_t at = 1;
             while (at < count && watched[at].fd != slot->fd) {
                 ++at;
@@ -238,40 +302,14 @@ void* Worker(void*) {
             while (Next().read(engine.wake, drained, sizeof drained) > 0) {
             }
         }
-        ::pthread_mutex_unlock(&engine.lock);
-        // Takes the operations whose socket is ready out of the queue, oldest first.
-        OperationSlot* ready = nullptr;
-        OperationSlot** readyTail = &ready;
-        ::pthread_mutex_lock(&engine.lock);
-        OperationSlot** link = &engine.pendingHead;
-        OperationSlot* previous = nullptr;
-        while (OperationSlot* slot = *link) {
-            nfds_t at = 1;
-            while (at < count && watched[at].fd != slot->fd) {
-                ++at;
-            }
-            const short revents = at < count ? watched[at].revents : 0;
-            if ((revents & (EventsOf(slot) | POLLERR | POLLHUP | POLLNVAL)) == 0) {
-                previous = slot;
-                link = &slot->next;
-                continue;
-            }
-            *link = slot->next;
-            if (engine.pendingTail == slot) {
-                engine.pendingTail = previous;
-            }
-            slot->state = SlotState::Running;
-            slot->next = nullptr;
-            *readyTail = slot;
-            readyTail = &slot->next;
-        }
+        const int taken = TakeReadyLocked(watched, count, batch);
         ::pthread_mutex_unlock(&engine.lock);
 
-        while (OperationSlot* slot = ready) {
-            ready = slot->next;
-            if (!Execute(slot)) {
+        for (int i = 0; i < taken; ++i) {
+            if (!Execute(batch[i])) {
+                // Still in its place in the queue: it waits for the next readiness.
                 ::pthread_mutex_lock(&engine.lock);
-                Enqueue(slot);
+                batch[i]->state = SlotState::Pending;
                 ::pthread_mutex_unlock(&engine.lock);
             }
         }
@@ -349,17 +387,6 @@ bool StartLocked() {
     return true;
 }
 
-// Under the lock: whether an earlier operation of that kind waits on the socket (a new one
-// must not overtake it, or a stream's bytes would change order).
-bool WaitingLocked(int fd, Kind kind) {
-    for (const OperationSlot* slot = engine.pendingHead; slot != nullptr; slot = slot->next) {
-        if (slot->fd == fd && slot->kind == kind) {
-            return true;
-        }
-    }
-    return false;
-}
-
 int SubmitTo(aiocb* request, Kind kind, ListGroup* group) {
     ::pthread_mutex_lock(&engine.lock);
     OperationSlot* slot = StartLocked() ? engine.free : nullptr;
@@ -369,18 +396,24 @@ int SubmitTo(aiocb* request, Kind kind, ListGroup* group) {
         return -1;
     }
     engine.free = slot->next;
-    *slot = OperationSlot{
-        kSignature, kind,   SlotState::Running, request->aio_fildes, request, request->aio_sigevent,
-        group,      nullptr};
+    *slot = OperationSlot{};
+    slot->signature = kSignature;
+    slot->kind = kind;
+    slot->state = SlotState::Running;
+    slot->fd = request->aio_fildes;
+    slot->request = request;
+    slot->notify = request->aio_sigevent;
+    slot->group = group;
     request->__return_value = 0;
     __atomic_store_n(&request->__error_code, EINPROGRESS, __ATOMIC_RELEASE);
-    const bool waiting = WaitingLocked(slot->fd, kind);
-    if (waiting) {
-        Enqueue(slot);
+    AppendLocked(slot);
+    const bool behind = QueuedBehindLocked(slot);
+    if (behind) {
+        slot->state = SlotState::Pending;
     }
     ::pthread_mutex_unlock(&engine.lock);
     // Issued at once on the caller's thread; the worker takes over what would block.
-    if (!waiting) {
+    if (!behind) {
         const int saved = errno;
         const bool done = Execute(slot);
         errno = saved;
@@ -388,7 +421,7 @@ int SubmitTo(aiocb* request, Kind kind, ListGroup* group) {
             return 0;
         }
         ::pthread_mutex_lock(&engine.lock);
-        Enqueue(slot);
+        slot->state = SlotState::Pending;
         ::pthread_mutex_unlock(&engine.lock);
     }
     WakeWorker();
@@ -506,40 +539,29 @@ int Suspend(const aiocb* const list[], int count, const timespec* timeout) {
 }
 
 int Cancel(int fd, aiocb* request) {
-    OperationSlot* cancelled = nullptr;
+    OperationSlot* cancelled[kSlots];
+    int count = 0;
     bool running = false;
     ::pthread_mutex_lock(&engine.lock);
-    if (engine.started) {
-        OperationSlot** link = &engine.pendingHead;
-        OperationSlot* previous = nullptr;
-        while (OperationSlot* slot = *link) {
-            if (slot->fd != fd || (request != nullptr && slot->request != request)) {
-                previous = slot;
-                link = &slot->next;
-                continue;
-            }
-            *link = slot->next;
-            if (engine.pendingTail == slot) {
-                engine.pendingTail = previous;
-            }
-            slot->next = cancelled;
-            cancelled = slot;
+    for (OperationSlot* slot = engine.queueHead; slot != nullptr; slot = slot->next) {
+        if (slot->fd != fd || (request != nullptr && slot->request != request)) {
+            continue;
         }
-        for (const OperationSlot& slot : engine.slots) {
-            running |= slot.state == SlotState::Running && slot.fd == fd &&
-                       (request == nullptr || slot.request == request);
+        if (slot->state == SlotState::Running) {
+            running = true;
+        } else {
+            slot->state = SlotState::Running;  // taken from the worker, completed below
+            cancelled[count++] = slot;
         }
     }
     ::pthread_mutex_unlock(&engine.lock);
-    const bool any = cancelled != nullptr;
-    while (OperationSlot* slot = cancelled) {
-        cancelled = slot->next;
-        Complete(slot, -1, ECANCELED);
+    for (int i = 0; i < count; ++i) {
+        Complete(cancelled[i], -1, ECANCELED);
     }
     if (running) {
         return AIO_NOTCANCELED;
     }
-    return any ? AIO_CANCELED : AIO_ALLDONE;
+    return count > 0 ? AIO_CANCELED : AIO_ALLDONE;
 }
 
 int SubmitList(int mode, aiocb* const list[], int count, sigevent* notify) {

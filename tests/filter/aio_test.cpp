@@ -50,6 +50,13 @@ TEST_F(AioTest, ExhaustedPoolFailsAtOnceAndPendingOperationsAreCancelledOrLeftAt
     EXPECT_EQ(probe->Wait(5s), 0);
 }
 
+TEST_F(AioTest, WritesThatWaitKeepTheirOrder) {
+    InternetAt(true);
+    auto probe = Probe({"order"});
+    EXPECT_EQ(probe->ReadLines(60s), Lines{"order kept"});
+    EXPECT_EQ(probe->Wait(5s), 0);
+}
+
 TEST_F(AioTest, ListsOfNineOperations) {
     InternetAt(true);
     auto probe = Probe({"list"});

@@ -288,6 +288,44 @@ int CloseAll() {
     return 0;
 }
 
+// Writes that outrun the socket's buffer wait in the engine's queue: the reader must still
+// get them in the order they were started.
+int Order() {
+    const zen::test::LoopbackPair pair = zen::test::OpenLoopbackPair();
+    const int small = 8192;
+    ::setsockopt(pair.client, SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+    constexpr int kWrites = 48;
+    constexpr size_t kSize = 32 * 1024;
+    std::vector<std::vector<char>> chunks(kWrites);
+    std::vector<aiocb> writes(kWrites);
+    for (int i = 0; i < kWrites; ++i) {
+        chunks[i].assign(kSize, static_cast<char>('A' + i % 26));
+        writes[i] = Request(pair.client, chunks[i].data(), kSize, SIGEV_NONE);
+        if (aio_write(&writes[i]) != 0) {
+            std::cout << "write " << i << " " << ErrorName(errno) << std::endl;
+            return 1;
+        }
+    }
+    std::vector<char> got;
+    char buffer[65536];
+    while (got.size() < kWrites * kSize) {
+        const ssize_t n = ::recv(pair.server, buffer, sizeof buffer, 0);
+        if (n <= 0) {
+            break;
+        }
+        got.insert(got.end(), buffer, buffer + n);
+    }
+    bool kept = got.size() == kWrites * kSize;
+    for (size_t at = 0; kept && at < got.size(); ++at) {
+        kept = got[at] == static_cast<char>('A' + (at / kSize) % 26);
+    }
+    for (aiocb& write : writes) {
+        kept &= Outcome(write) == std::to_string(kSize);
+    }
+    std::cout << (kept ? "order kept" : "order broken") << std::endl;
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -305,6 +343,9 @@ int main(int argc, char** argv) {
     }
     if (command == "list") {
         return List();
+    }
+    if (command == "order") {
+        return Order();
     }
     if (command == "closeall") {
         return CloseAll();
