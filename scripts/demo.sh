@@ -97,5 +97,29 @@ cat "$run/actions.log"
 wait "$service" || true
 trap - EXIT
 # ---- end of computer time ------------------------------------------------------------------
+# ---- the Internet filter ------------------------------------------------------------------
+# A client of alice run through libzensp.so at a quarter her timetable forbids (Monday 09:00,
+# by faketime): its socket call fails with EACCES, and the warning and her message appear.
+printf '\n== the Internet filter: python3 as alice through libzensp.so, Monday 09:00 (faketime)\n'
+cmake --build build --target zensp -j "$(nproc)" >/dev/null
+alice_uid=$(id -u)
+as_alice=()
+if [ "$alice_uid" -eq 0 ]; then
+    alice_uid=60123  # named only in the demo root's etc/passwd
+    as_alice=(setpriv --reuid "$alice_uid" --regid "$alice_uid" --clear-groups)
+fi
+mkdir -p "$root/etc"
+echo "alice:x:$alice_uid:$alice_uid::/nonexistent:/bin/sh" >>"$root/etc/passwd"
+chmod 755 "$root"
+"${as_alice[@]}" env LD_PRELOAD="$PWD/build/filter/libzensp.so /usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1" \
+    FAKETIME="@2024-03-04 09:00:00" FAKETIME_DONT_FAKE_MONOTONIC=1 /usr/bin/python3 -c '
+import socket
+try:
+    socket.create_connection(("127.0.0.1", 9), timeout=2)
+except OSError as error:
+    print("python3:", error)'
+step log warnings
+step messages
+# ---- end of the Internet filter ----------------------------------------------------------
 
 printf '\nThe demonstration root is %s (remove it with: rm -rf %s)\n' "$root" "$root"

@@ -1,0 +1,1 @@
+/* Nothing: the baseline of what preloading any library costs. */

@@ -1,0 +1,70 @@
+#include "filter/policy_entry.h"
+
+#include <sched.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <memory>
+#include <vector>
+
+#include "filter/internet_policy.h"
+
+namespace zen::filter {
+namespace {
+
+std::atomic<InternetPolicy*> currentPolicy{nullptr};
+std::atomic_flag opening = ATOMIC_FLAG_INIT;
+
+// Every policy opened in this process, kept to the end: the policy is never destroyed, as an
+// exiting process must not wait for the rules' watcher thread, and a forked child abandons
+// its parent's copy rather than destroying it.
+std::vector<std::unique_ptr<InternetPolicy>>& OpenedPolicies() {
+    static auto* opened = new std::vector<std::unique_ptr<InternetPolicy>>;
+    return *opened;
+}
+
+ProcessIdentity ThisProcess() {
+    ProcessIdentity identity;
+    identity.effectiveUid = ::geteuid();
+    std::error_code error;
+    identity.executable = std::filesystem::read_symlink("/proc/self/exe", error);
+    return identity;
+}
+
+InternetPolicy& ProcessPolicy() {
+    if (InternetPolicy* policy = currentPolicy.load(std::memory_order_acquire)) {
+        return *policy;
+    }
+    while (opening.test_and_set(std::memory_order_acquire)) {
+        ::sched_yield();
+    }
+    InternetPolicy* policy = currentPolicy.load(std::memory_order_acquire);
+    if (policy == nullptr) {
+        auto opened = std::make_unique<InternetPolicy>(ThisProcess());
+        policy = opened.get();
+        OpenedPolicies().push_back(std::move(opened));
+        currentPolicy.store(policy, std::memory_order_release);
+    }
+    opening.clear(std::memory_order_release);
+    return *policy;
+}
+
+}  // namespace
+}  // namespace zen::filter
+
+using namespace zen::filter;
+
+extern "C" __attribute__((visibility("default"))) int zensp_rules_check(int dailyLimit) {
+    InternetPolicy& policy = ProcessPolicy();
+    if (dailyLimit != 0) {
+        if (const Verdict verdict = policy.DailyLimitCheck(); verdict != Verdict::Pass) {
+            return static_cast<int>(verdict);
+        }
+    }
+    return static_cast<int>(policy.TimetableCheck());
+}
+
+extern "C" __attribute__((visibility("default"))) void zensp_rules_reopen() {
+    currentPolicy.store(nullptr);
+    opening.clear();
+}
