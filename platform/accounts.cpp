@@ -12,6 +12,7 @@
 #include "platform/root.h"
 
 namespace zen {
+namespace {
 
 // A test or demo root defines its own accounts in its etc/passwd, so that children's accounts
 // never have to exist on the machine.
