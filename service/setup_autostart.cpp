@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "common/db/error_log.h"
+#include "platform/machine_conf.h"
 #include "platform/root.h"
 #include "platform/shared_file.h"
 #include "service/autostart_entry.h"
@@ -37,11 +38,17 @@ bool RemoveSystemFile(const std::filesystem::path& path) {
     return !error || Failed(path, error.value());
 }
 
+// The marks join whatever else the machine's settings file holds (the mail encryption).
+bool StoreInstallationMarks() {
+    return StoreMachineConfValues({{"zeninst", "1"}, {"zenver", "2.01"}}) ||
+           Failed(paths::ConfFile(), errno);
+}
+
 }  // namespace
 
 int RegisterAutostart(bool registering) {
     const bool done = registering ? WriteSystemFile(paths::AutostartEntry(), kAutostartEntryText) &&
-                                        WriteSystemFile(paths::ConfFile(), kInstallationConfText)
+                                        StoreInstallationMarks()
                                   : RemoveSystemFile(paths::AutostartEntry()) &
                                         RemoveSystemFile(paths::ConfFile());
     if (!done) {

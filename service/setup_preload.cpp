@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/db/error_log.h"
+#include "platform/machine_conf.h"
 #include "platform/root.h"
 #include "platform/shared_file.h"
 
@@ -18,16 +19,6 @@ namespace zen {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr std::string_view kBlanks = " \t\r\n";
-
-std::string_view Trimmed(std::string_view line) {
-    const auto first = line.find_first_not_of(kBlanks);
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return line.substr(first, line.find_last_not_of(kBlanks) - first + 1);
-}
 
 // The lines of a text, each with its line feed when it has one.
 std::vector<std::string_view> Lines(std::string_view text) {
@@ -43,7 +34,7 @@ std::vector<std::string_view> Lines(std::string_view text) {
 
 bool HasLine(std::string_view list, std::string_view line) {
     for (const std::string_view present : Lines(list)) {
-        if (Trimmed(present) == line) {
+        if (TrimmedLine(present) == line) {
             return true;
         }
     }
@@ -129,7 +120,7 @@ std::string WithPreloadLine(std::string_view list, std::string_view line) {
 std::string WithoutPreloadLine(std::string_view list, std::string_view line) {
     std::string text;
     for (const std::string_view present : Lines(list)) {
-        if (Trimmed(present) != line) {
+        if (TrimmedLine(present) != line) {
             text.append(present);
         }
     }
@@ -173,7 +164,7 @@ FilterSetup RemoveFilter(const fs::path& library) {
     if (updated == *list) {
         return FilterSetup::Done;
     }
-    const bool written = Trimmed(updated).empty()
+    const bool written = TrimmedLine(updated).empty()
                              ? ::unlink(paths::PreloadList().c_str()) == 0 || errno == ENOENT
                              : WriteList(updated);
     if (!written) {

@@ -32,9 +32,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Accounts that exist only under the temporary root.
-constexpr uid_t kKidUid = 47011;
-constexpr uid_t kTeenUid = 47012;
+// Accounts that exist only under the temporary root. Each test process has its own: ctest
+// runs this binary's tests side by side, and a manager sees every process of the machine.
+const uid_t kKidUid = 47000 + 2 * static_cast<uid_t>(::getpid() % 4000);
+const uid_t kTeenUid = kKidUid + 1;
 constexpr uid_t kDaemonUid = 471;  // below UID_MIN: a system account
 
 // A Wednesday, 10:00 UTC.
@@ -56,8 +57,12 @@ protected:
         WriteAll(root / "etc/passwd",
                  "root:x:0:0:root:/root:/bin/sh\n"
                  "daemonish:x:471:471::/:/usr/sbin/nologin\n"
-                 "kid:x:47011:47011::/home/kid:/bin/sh\n"
-                 "teen:x:47012:47012::/home/teen:/bin/sh\n");
+                 "kid:x:" +
+                     std::to_string(kKidUid) + ":" + std::to_string(kKidUid) +
+                     "::/home/kid:/bin/sh\n"
+                     "teen:x:" +
+                     std::to_string(kTeenUid) + ":" + std::to_string(kTeenUid) +
+                     "::/home/teen:/bin/sh\n");
         WriteAll(root / "etc/login.defs", "# accounts\nUID_MIN\t\t\t 1000\n");
         program = root / "opt/games/tetris";
         InstallProgram("/bin/sleep", program);

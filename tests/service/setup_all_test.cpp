@@ -67,6 +67,9 @@ TEST_F(SetupAllTest, SetsUpTheWholeSystemAndRemovesItAgain) {
     const std::string otherLines = "/opt/other/libother.so\n# kept by everyone\n";
     fs::create_directories(paths::PreloadList().parent_path());
     WriteAll(paths::PreloadList(), otherLines);
+    // A machine setting made before the set-up survives it.
+    fs::create_directories(paths::ConfFile().parent_path());
+    WriteAll(paths::ConfFile(), "smtp_tls=encrypt\n");
     const std::string ourLine = library.path().string() + "\n";
 
     ASSERT_EQ(Run("-setupAll"), 0);
@@ -81,7 +84,7 @@ TEST_F(SetupAllTest, SetsUpTheWholeSystemAndRemovesItAgain) {
           "Exec=" + (paths::ProgramFolder() / "bin/zencp").string() + "\n"}) {
         EXPECT_NE(entry.find(line), std::string::npos) << line;
     }
-    EXPECT_EQ(ReadAll(paths::ConfFile()), kInstallationConfText);
+    EXPECT_EQ(ReadAll(paths::ConfFile()), "smtp_tls=encrypt\nzeninst=1\nzenver=2.01\n");
     EXPECT_EQ(ReadAll(paths::PreloadList()), otherLines + ourLine);
     EXPECT_TRUE(fs::exists(paths::ServiceUnit()));
     const pid_t service = DetachedServicePid();
