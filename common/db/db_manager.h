@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <future>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -43,6 +44,10 @@ public:
     int SaveOptionsAndNotify();
     // Tells every process's watcher that a stored file changed.
     static void PulseReload();
+    // Maps again every shared object whose file was replaced, cut short or damaged, and takes
+    // in every stored file that changed, as a reload pulse does. The service calls it at every
+    // tick, so that neither a damaged object nor a lost pulse keeps old rules in force.
+    void FollowSharedFiles();
     // Opens up the shared data and run directories to every account.
     int SecureProgramFolder();
     // Only the control panel sets one, before Init.
@@ -77,6 +82,7 @@ public:
 
 private:
     void ReloadWatcher(uint32_t seen);
+    void FollowChanges();
     void AddBuiltInGroups();
     void AddSetupAccount();
     void AddProtectedPrograms();
@@ -89,6 +95,9 @@ private:
     std::u16string currentUserName_;
     std::u16string computerName_;
     std::atomic<bool> stopWatcher_{false};
+    // Taken by whoever follows the changes (watcher or tick), with the options stamp read last.
+    std::mutex followGuard_;
+    FileStamp optionsSeen_;
     UsersTable users_{"ZenUsr"};
     CustomsTable customs_{"ZenCtb"};
     MessagesTable messages_{"ZenMsg"};
