@@ -221,14 +221,28 @@ int CDBManager::SaveDeviceState(std::u16string_view text) {
         LogError("SaveLastState DynamicBuffer overload");
         return 0;
     }
-    {
-        NamedMutexLock lock(optionsMutex_);
-        if (FieldText(options_.deviceState) == text) {
-            return 1;
+    return UpdateOptions([&](Options& options) {
+        if (FieldText(options.deviceState) == text) {
+            return false;
         }
-        SetFieldText(options_.deviceState, text);
+        SetFieldText(options.deviceState, text);
+        return true;
+    });
+}
+
+int CDBManager::UpdateOptions(const std::function<bool(Options&)>& edit) {
+    NamedMutexLock lock(optionsMutex_);
+    if (!lock.owns() || SerializeOptions(options_, false, true, true, optionsMutex_) == 0) {
+        return 0;
     }
-    return SaveOptionsAndNotify();
+    if (!edit(options_)) {
+        return 1;
+    }
+    if (SerializeOptions(options_, true, false, false, optionsMutex_) == 0) {
+        return 0;
+    }
+    PulseReload();
+    return 1;
 }
 
 void CDBManager::DeliverMessages() {

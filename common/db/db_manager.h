@@ -58,6 +58,10 @@ public:
     int SetCurrentUser();
     // Stores the device state text; saves and pulses only when it changed.
     int SaveDeviceState(std::u16string_view text);
+    // A read-modify-write of the options that loses no other process's save: under the
+    // options mutex, takes in the stored options, applies `edit(Options&)`, and saves and
+    // pulses when it returns true. 0 when the stored options cannot be read or saved.
+    int UpdateOptions(const std::function<bool(Options&)>& edit);
     // Hands the messages for the current group to the message hook (control panel).
     void DeliverMessages();
 
