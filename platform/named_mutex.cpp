@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/syscall.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,7 +10,6 @@
 #include <bit>
 #include <cerrno>
 #include <cstdint>
-#include <cstdio>
 #include <fstream>
 #include <limits>
 #include <mutex>
@@ -117,24 +115,22 @@ bool OwnerGone(uint64_t owner) {
     return IsZombie(process, thread);
 }
 
-// Whether `process` has the file (device, inode) mapped, from its memory map in /proc. Where
-// this process may not read that map, the claim cannot be checked and is believed.
-bool MapsFile(pid_t process, uint64_t device, uint64_t inode) {
+// Whether `process` has a file of this inode number mapped, from its memory map in /proc.
+// Only the number is compared: a stacked file system (overlayfs) shows there the device of
+// the file below, and a rare match on another device only makes the claim believed. Where
+// this process may not read that map, the claim cannot be checked and is believed too.
+bool MapsFile(pid_t process, uint64_t inode) {
     std::ifstream maps("/proc/" + std::to_string(process) + "/maps");
     if (!maps) {
         return true;
     }
-    char expectedDevice[32];
-    std::snprintf(expectedDevice, sizeof expectedDevice, "%02x:%02x", ::major(device),
-                  ::minor(device));
     // "start-end perms offset major:minor inode path"
-    std::string range, perms, offset, deviceText;
+    std::string range, perms, offset, device;
     uint64_t lineInode = 0;
     std::string line;
     while (std::getline(maps, line)) {
         std::istringstream fields(line);
-        if (fields >> range >> perms >> offset >> deviceText >> lineInode && lineInode == inode &&
-            deviceText == expectedDevice) {
+        if (fields >> range >> perms >> offset >> device >> lineInode && lineInode == inode) {
             return true;
         }
     }
@@ -217,7 +213,7 @@ bool NamedMutex::OwnerHolds(uint64_t owner) const {
     if (ProcessOf(owner) == ::getpid()) {
         return HeldByThreadOfThisProcess(ThreadOf(owner));
     }
-    return MapsFile(ProcessOf(owner), device_, inode_);
+    return MapsFile(ProcessOf(owner), inode_);
 }
 
 LockResult NamedMutex::Lock(std::optional<std::chrono::milliseconds> timeout) {
@@ -297,7 +293,11 @@ void NamedMutex::Unlock() {
     const uint64_t self = Self();
     uint64_t current = shared_->owner.load(std::memory_order_relaxed);
     if ((current & ~kWaiters) != self) {
-        return;  // not held by this thread: releasing it is refused, as on Windows
+        // Not held by this thread: releasing it is refused, as on Windows. Should this thread
+        // have held it until it was taken over, it holds nothing now.
+        uint32_t thread = ThreadOf(self);
+        heldBy_.compare_exchange_strong(thread, 0, std::memory_order_relaxed);
+        return;
     }
     const uint32_t depth = shared_->depth.load(std::memory_order_relaxed);
     if (depth > 1) {

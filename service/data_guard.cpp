@@ -115,6 +115,11 @@ void DataGuard::RemoveLeftoverScratchFiles() {
 
 void DataGuard::Tick() {
     for (const DataFile& file : Files()) {
+        // Unchanged since its copy was taken: known good, not read again.
+        const auto copied = copied_.find(file.path.string());
+        if (copied != copied_.end() && copied->second == StampOf(file.path)) {
+            continue;
+        }
         FileStamp stamp;
         const auto bytes = ReadDataFile(file.path, stamp);
         if (bytes && file.intact(*bytes)) {

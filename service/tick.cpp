@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "common/db/usage_state.h"
 #include "platform/console_user.h"
 #include "platform/text.h"
 #include "service/options_gate.h"
@@ -16,6 +17,7 @@ void RunTick(ServiceContext& context) {
         return;
     }
     context.db.FollowSharedFiles();
+    RefreshUsageGeneration();
     context.dataGuard.Report(context.db);
     const std::string consoleUser = ConsoleUserName();
     context.db.SetCurrentUserName(Utf8ToUtf16(consoleUser));

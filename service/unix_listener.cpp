@@ -27,6 +27,19 @@ uint64_t RandomNumber() {
     return generator();
 }
 
+// A directory at the name cannot be renamed over: it is moved aside, whatever it holds, and
+// the socket takes the name.
+bool ReplacePlantedDirectory(const std::filesystem::path& socket,
+                             const std::filesystem::path& path) {
+    if (errno != EISDIR && errno != ENOTEMPTY && errno != EEXIST) {
+        return false;
+    }
+    std::filesystem::path aside = path;
+    aside += ".planted." + std::to_string(RandomNumber());
+    return ::rename(path.c_str(), aside.c_str()) == 0 &&
+           ::rename(socket.c_str(), path.c_str()) == 0;
+}
+
 }  // namespace
 
 UniqueFd ListenUnix(const std::filesystem::path& path, int backlog) {
@@ -65,7 +78,7 @@ UniqueFd ListenUnix(const std::filesystem::path& path, int backlog) {
         }
     }
     if (::chmod(fresh.c_str(), 0666) != 0 || ::listen(fd.get(), backlog) != 0 ||
-        ::rename(fresh.c_str(), path.c_str()) != 0) {
+        (::rename(fresh.c_str(), path.c_str()) != 0 && !ReplacePlantedDirectory(fresh, path))) {
         ::unlink(fresh.c_str());
         return {};
     }

@@ -2,9 +2,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <atomic>
 #include <functional>
 #include <thread>
 

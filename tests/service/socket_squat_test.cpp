@@ -7,6 +7,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <thread>
@@ -41,18 +42,27 @@ UniqueFd BindAndListen(const std::filesystem::path& path) {
 
 // As the kid: listens at both names, answers every client with a fake record (and every
 // control code with "done"), and keeps binding the names again should they be free. Writes
-// "ready" once it listens, and "asked" when a client wrote to its control socket.
+// "ready" once it listens, and "asked" when a client wrote to its control socket. With
+// "plant", a directory holding a file stands at the control name instead of a socket; with
+// "no-race", the names are not bound again.
 ZEN_CHILD(kid_squats) {
     if (!BecomeKid()) {
         return 90;
     }
+    const auto given = [&](const char* word) { return std::ranges::count(args, word) != 0; };
     UniqueFd clock = BindAndListen(paths::TimeSocket());
-    UniqueFd control = BindAndListen(paths::ControlSocket());
-    if (!clock || !control) {
+    UniqueFd control;
+    if (given("plant")) {
+        std::filesystem::create_directory(paths::ControlSocket());
+        WriteAll(paths::ControlSocket() / "inside", "kid");
+    } else {
+        control = BindAndListen(paths::ControlSocket());
+    }
+    if (!clock || (!control && !given("plant"))) {
         return 91;
     }
     WriteAll(paths::RunDir() / "kid.ready", "ready");
-    std::atomic<bool> racing = args.empty() || args[0] != "no-race";
+    std::atomic<bool> racing = !given("no-race");
     std::thread racer([&] {
         while (racing) {
             // Fails while the name stands; takes it should it ever be free.
@@ -95,9 +105,12 @@ protected:
     }
 };
 
-TEST_F(SocketSquatTest, PlantedAndRacingBindersLoseBothNamesToTheService) {
+// The kid binds both names, or plants a directory at the control name.
+class SocketRaceTest : public SocketSquatTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(SocketRaceTest, PlantedAndRacingBindersLoseBothNamesToTheService) {
     CreateDatabase();
-    Child squatter("kid_squats");
+    Child squatter("kid_squats", {GetParam()});
     ASSERT_TRUE(
         Eventually([&] { return std::filesystem::exists(root / "run/zentimo/kid.ready"); }));
     ASSERT_EQ(AskTheClock(), std::string(kFakeRecord, 16));
@@ -121,6 +134,8 @@ TEST_F(SocketSquatTest, PlantedAndRacingBindersLoseBothNamesToTheService) {
     EXPECT_EQ(service.WaitExit(5s), std::optional<int>(129)) << service.Stderr();
     EXPECT_FALSE(std::filesystem::exists(root / "run/zentimo/kid.asked"));
 }
+
+INSTANTIATE_TEST_SUITE_P(SocketsOrADirectory, SocketRaceTest, ::testing::Values("bind", "plant"));
 
 TEST_F(SocketSquatTest, RootNeverSendsACodeToAServerOfAnotherAccount) {
     Child squatter("kid_squats", {"no-race"});
