@@ -133,6 +133,8 @@ int CDBManager::ResetFiles() {
          {OptionsFilePath(), users_.FilePath(), customs_.FilePath(), warnings_.FilePath(),
           activity_.FilePath()}) {
         ::unlink(file.c_str());
+        // Root's last good copy goes too, or the service would put the file back.
+        ::unlink((paths::BackupDir() / file.filename()).c_str());
     }
     return 1;
 }

@@ -38,7 +38,8 @@ public:
     void Term();
     bool IsInitialised() const { return initialised_ != 0; }
 
-    // Deletes the options file and the files of ZenUsr, ZenCtb, Zenwgs and Zenavt.
+    // Deletes the options file and the files of ZenUsr, ZenCtb, Zenwgs and Zenavt, with root's
+    // last good copies of them.
     int ResetFiles();
     // Writes the options and tells every process.
     int SaveOptionsAndNotify();

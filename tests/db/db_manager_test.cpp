@@ -6,6 +6,7 @@
 #include "common/db/messages.h"
 #include "common/db/options_file.h"
 #include "common/db/rules_model.h"
+#include "platform/root.h"
 #include "platform/text.h"
 #include "support/child_process.h"
 #include "support/eventually.h"
@@ -300,10 +301,17 @@ TEST_F(DatabaseTest, ResetFilesKeepsTheMessages) {
     ASSERT_EQ(db.Init(false), 1);
     db.SaveOptionsAndNotify();
     db.Term();
+    // The service's last good copies, which would otherwise bring the files back.
+    fs::create_directories(paths::BackupDir());
+    for (const auto& entry : fs::directory_iterator(paths::DataDir())) {
+        fs::copy_file(entry.path(), paths::BackupDir() / entry.path().filename());
+    }
     db.ResetFiles();
     EXPECT_FALSE(fs::exists(OptionsFilePath()));
+    EXPECT_FALSE(fs::exists(paths::BackupDir() / OptionsFilePath().filename()));
     for (const char* gone : {"ZenUsr.dat", "ZenCtb.dat", "Zenwgs.dat", "Zenavt.dat"}) {
         EXPECT_FALSE(fs::exists(root / "var/lib/zentimo" / gone)) << gone;
+        EXPECT_FALSE(fs::exists(paths::BackupDir() / gone)) << gone;
     }
     EXPECT_TRUE(fs::exists(root / "var/lib/zentimo/ZenMsg.dat"));
 }
