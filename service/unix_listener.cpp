@@ -64,7 +64,7 @@ UniqueFd ListenUnix(const std::filesystem::path& path, int backlog) {
     std::filesystem::path fresh;
     for (int attempt = 0;; ++attempt) {
         fresh = path;
-        fresh += "." + std::to_string(::getpid()) + "." + std::to_string(RandomNumber());
+        fresh += "." + std::to_string(static_cast<uint32_t>(RandomNumber()));
         sockaddr_un freshAddress{};
         if (!FillAddress(fresh, freshAddress)) {
             return {};
