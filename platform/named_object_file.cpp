@@ -2,12 +2,11 @@
 
 #include <fcntl.h>
 #include <linux/futex.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
-
-#include <signal.h>
 
 #include <array>
 #include <atomic>
@@ -271,23 +270,6 @@ bool RefreshObject(ObjectMapping& mapping, std::string_view name, ObjectHeader h
     return true;
 }
 
-}  // namespace zen::detail
-
-namespace zen {
-
-void GuardNamedObjectMappings() {
-    using detail::OnBusError;
-    struct sigaction action {};
-    action.sa_sigaction = OnBusError;
-    action.sa_flags = SA_SIGINFO | SA_NODEFER;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGBUS, &action, nullptr);
-}
-
-}  // namespace zen
-
-namespace zen::detail {
-
 Clock::time_point Deadline(std::optional<std::chrono::milliseconds> timeout) {
     if (!timeout) {
         return Clock::time_point::max();
@@ -313,3 +295,15 @@ void FutexWake(const void* word, int count) {
 }
 
 }  // namespace zen::detail
+
+namespace zen {
+
+void GuardNamedObjectMappings() {
+    struct sigaction action {};
+    action.sa_sigaction = detail::OnBusError;
+    action.sa_flags = SA_SIGINFO | SA_NODEFER;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGBUS, &action, nullptr);
+}
+
+}  // namespace zen
