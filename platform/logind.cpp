@@ -133,6 +133,9 @@ std::optional<std::string> LogindSessionUser(std::string_view sessionId) {
     if (sd_bus_message_read(reply.get(), "o", &path) < 0) {
         return std::nullopt;
     }
+    if (!IsControlledSession(bus, path)) {
+        return std::string();
+    }
     return SessionName(bus, path);
 }
 

@@ -18,7 +18,8 @@ bool LogindInScope();
 // it is the login screen (class greeter) or a session of an account never controlled.
 std::optional<std::string> LogindConsoleUser();
 
-// The user name of a session by its logind identifier.
+// The user name of a session by its logind identifier; "" for the login screen's and those
+// of accounts never controlled.
 std::optional<std::string> LogindSessionUser(std::string_view sessionId);
 
 }  // namespace zen

@@ -30,6 +30,8 @@ TEST_F(SessionTest, ConsoleUserIsTheActiveSessionsUserOfSeat0) {
     EXPECT_EQ(ConsoleUserName(), "");
     logind.AddSession("s1", 120, "sddm");
     EXPECT_EQ(ConsoleUserName(), "");
+    EXPECT_EQ(SessionUserName("g1"), "");
+    EXPECT_EQ(SessionUserName("s1"), "");
     logind.Activate("c1");
     EXPECT_EQ(ConsoleUserName(), "carol");
     // A seat file stands in for the seat when there is one.
