@@ -29,9 +29,11 @@ namespace zen {
 // the user chose. Instead the lock word names its owner (process and thread), and a waiter
 // checks that claim against what the kernel knows before it believes it: the owner thread
 // must live, and its process must have the object's file mapped. An owner that fails the
-// check died or never was, and its lock is taken over as abandoned. A process that only
-// writes a word with its own name into the file passes those checks; against that, and
-// against an owner stopped while holding the lock, root waits a second and takes it over.
+// check died or never was, and its lock is taken over as abandoned. A process that maps the
+// file and writes a word with its own name passes those checks, as does a claim this process
+// may not check; against that, and against an owner stopped while holding the lock, a waiter
+// takes the lock over once one owner has kept it for long: root after a second, others after
+// five.
 namespace {
 
 struct MutexFile {
@@ -51,9 +53,11 @@ constexpr uint64_t kThreadMask = kWaiters - 1;
 // The owner's death wakes no one, so a sleeper looks at the owner this often; a claim is
 // checked against the kernel once it has stood that long.
 constexpr std::chrono::milliseconds kOwnerCheck{100};
-// How long root lets one owner keep the lock while it waits. The system's holds last
-// milliseconds; nothing of another account may keep root from its work for longer.
+// How long a waiter lets one owner of another process keep the lock. The system's holds last
+// milliseconds; nothing another account does may keep root from its work for longer, nor
+// anyone's work for good.
 constexpr std::chrono::milliseconds kRootPatience{1000};
+constexpr std::chrono::milliseconds kUserPatience{5000};
 
 std::atomic<int64_t> defaultWaitLimitMs{-1};
 
@@ -244,7 +248,7 @@ LockResult NamedMutex::Lock(std::optional<std::chrono::milliseconds> timeout) {
         timeout = std::chrono::milliseconds(defaultWaitLimitMs);
     }
     const Clock::time_point deadline = detail::Deadline(timeout);
-    const bool root = ::geteuid() == 0;
+    const auto patience = ::geteuid() == 0 ? kRootPatience : kUserPatience;
     // The owner being looked at, and since when it holds the lock in this waiter's eyes.
     uint64_t watched = 0;
     Clock::time_point watchedSince{};
@@ -260,7 +264,7 @@ LockResult NamedMutex::Lock(std::optional<std::chrono::milliseconds> timeout) {
         const auto held = now - watchedSince;
         const bool takeOver =
             current != 0 && (OwnerGone(current) || (held >= kOwnerCheck && !OwnerHolds(current)) ||
-                             (root && held >= kRootPatience && ProcessOf(current) != ::getpid()));
+                             (held >= patience && ProcessOf(current) != ::getpid()));
         if (current == 0 || takeOver) {
             if (shared_->owner.compare_exchange_strong(current, contended,
                                                        std::memory_order_acquire)) {

@@ -24,9 +24,9 @@ inline bool Holds(LockResult result) {
 // A mutex shared by every process of the system under a name: a lock word in a small file of
 // the run directory that every account may open and write. Recursive per thread; an owner
 // that dies leaves it usable again (Abandoned), and so does an owner the word names falsely.
-// A root waiter also takes over a lock that another process has held for a second while it
-// waited, so that nothing another account holds or forges stops root's work. Taking and
-// releasing it uncontended makes no system call.
+// A waiter also takes over a lock that another process has kept for long while it waited (a
+// second for root, five for others), so that nothing another account holds or forges stops
+// anyone's work for good. Taking and releasing it uncontended makes no system call.
 class NamedMutex {
 public:
     NamedMutex();

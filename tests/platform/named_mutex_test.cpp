@@ -86,6 +86,15 @@ ZEN_CHILD(mutex_try) {
     }
 }
 
+// As "nobody": 0 when a wait of up to ten seconds ends with the lock taken over.
+ZEN_CHILD(mutex_take_over_as_nobody) {
+    NamedMutex mutex;
+    if (!test::DropToNobody() || !mutex.Open(kName)) {
+        return test::OpenFailure();
+    }
+    return mutex.Lock(10s) == LockResult::Abandoned ? 0 : 1;
+}
+
 class NamedMutexTest : public test::RootedTest {
 protected:
     Child StartHolder() {
@@ -224,6 +233,21 @@ TEST_F(NamedMutexTest, ForgedOwnerWordsAreTakenOver) {
         }).join();
         EXPECT_LT(std::chrono::steady_clock::now() - start, c.within);
     }
+}
+
+// A claim another account cannot check (pid 1's memory map is root's) does not hold it for
+// good either.
+TEST_F(NamedMutexTest, ClaimsAUserCannotCheckLastFiveSeconds) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "turning into nobody needs root";
+    }
+    ASSERT_EQ(::chmod(root.path().c_str(), 0755), 0);
+    NamedMutex mutex;
+    ASSERT_TRUE(mutex.Open(kName));
+    WriteOwnerWord(uint64_t{1} << 32 | 1);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(RunChild("mutex_take_over_as_nobody"), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 8s);
 }
 
 // Root does not wait for ever on another process that keeps the lock: after a second of
