@@ -4,7 +4,9 @@
 
 #include <cstdlib>
 #include <memory>
+#include <string_view>
 
+#include "platform/accounts.h"
 #include "platform/logind_bus.h"
 #include "platform/root.h"
 
@@ -43,6 +45,31 @@ std::optional<std::string> SessionName(sd_bus* bus, const char* sessionPath) {
     return result;
 }
 
+// The login screen, and sessions of the accounts that are never controlled, are nobody's.
+bool IsControlledSession(sd_bus* bus, const char* sessionPath) {
+    BusError error;
+    char* sessionClass = nullptr;
+    if (sd_bus_get_property_string(bus, kLogind, sessionPath, "org.freedesktop.login1.Session",
+                                   "Class", &error.error, &sessionClass) >= 0) {
+        const bool greeter = std::string_view(sessionClass) == "greeter";
+        free(sessionClass);
+        if (greeter) {
+            return false;
+        }
+    }
+    BusError userError;
+    sd_bus_message* raw = nullptr;
+    if (sd_bus_get_property(bus, kLogind, sessionPath, "org.freedesktop.login1.Session", "User",
+                            &userError.error, &raw, "(uo)") < 0) {
+        return true;
+    }
+    const MessagePtr reply(raw);
+    uint32_t uid = 0;
+    const char* userPath = nullptr;
+    return sd_bus_message_read(reply.get(), "(uo)", &uid, &userPath) < 0 ||
+           !IsSystemAccount(static_cast<uid_t>(uid));
+}
+
 }  // namespace
 
 bool LogindInScope() {
@@ -58,7 +85,9 @@ std::optional<std::string> LogindConsoleUser() {
     if (!active) {
         return std::nullopt;
     }
-    if (active->id.empty()) {
+    // logind names "no active session" with an empty id and the path "/".
+    if (active->id.empty() || active->path == "/" ||
+        !IsControlledSession(bus, active->path.c_str())) {
         return std::string();
     }
     return SessionName(bus, active->path.c_str());
@@ -81,6 +110,9 @@ std::optional<std::string> LogindSessionUser(std::string_view sessionId) {
     const char* path = nullptr;
     if (sd_bus_message_read(reply.get(), "o", &path) < 0) {
         return std::nullopt;
+    }
+    if (!IsControlledSession(bus, path)) {
+        return std::string();
     }
     return SessionName(bus, path);
 }

@@ -14,10 +14,12 @@ bool LogindInScope();
 // one connection of its own and opens it again after the bus went away. Nothing when logind
 // cannot be asked.
 
-// The user name of the active session of seat0; "" when no session is active there.
+// The user name of the active session of seat0; "" when no session is active there, or when
+// it is the login screen (class greeter) or a session of an account never controlled.
 std::optional<std::string> LogindConsoleUser();
 
-// The user name of a session by its logind identifier.
+// The user name of a session by its logind identifier; "" for the login screen's and those
+// of accounts never controlled.
 std::optional<std::string> LogindSessionUser(std::string_view sessionId);
 
 }  // namespace zen

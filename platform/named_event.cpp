@@ -75,6 +75,28 @@ bool NamedEvent::Open(std::string_view name, ObjectAccess access) {
     }
     shared_ = static_cast<Shared*>(mapping.address);
     canSignal_ = mapping.writable;
+    name_ = name;
+    access_ = access;
+    device_ = mapping.device;
+    inode_ = mapping.inode;
+    return true;
+}
+
+bool NamedEvent::Refresh() {
+    if (shared_ == nullptr) {
+        return false;
+    }
+    detail::ObjectMapping mapping{shared_, canSignal_, static_cast<dev_t>(device_),
+                                  static_cast<ino_t>(inode_)};
+    if (!detail::RefreshObject(mapping, name_, kHeader, access_)) {
+        return false;
+    }
+    if (mapping.inode != inode_ || mapping.device != device_) {
+        device_ = mapping.device;
+        inode_ = mapping.inode;
+        canSignal_ = mapping.writable;
+        WakeWaiters();
+    }
     return true;
 }
 

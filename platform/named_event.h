@@ -16,6 +16,12 @@ enum class ObjectAccess {
     RootSignals,  // every account waits; only root sets, resets or pulses
 };
 
+// Another account may cut an object's file short under this process's mapping, which faults
+// on the next touch. Once this is called, such a fault turns the object's pages into private
+// zeros instead of ending the process, and the object's Refresh maps it again. Only a process
+// that owns its signal handling calls it: the service.
+void GuardNamedObjectMappings();
+
 // A manual-reset event shared by every process under a name: a futex word in a small file of
 // the run directory. Pulse wakes every process's current waiters and leaves the event clear;
 // Set keeps it signalled until Reset.
@@ -55,10 +61,19 @@ public:
     // returns; the others wait on.
     void WakeWaiters();
 
+    // Maps the object again when its file was replaced, cut short or damaged, and wakes this
+    // process's waiters, which then watch the new file (its generation counts as a change).
+    // False when the object cannot be had.
+    bool Refresh();
+
 private:
     struct Shared;
     Shared* shared_ = nullptr;
     bool canSignal_ = false;
+    std::string name_;
+    ObjectAccess access_ = ObjectAccess::Everyone;
+    uint64_t device_ = 0;
+    uint64_t inode_ = 0;
     // Moved by WakeWaiters: this process's waiters sleep on it beside the shared word, so a
     // wake that comes just before they sleep is not lost.
     std::atomic<uint32_t> wakeups_{0};

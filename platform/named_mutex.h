@@ -1,6 +1,8 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,10 +21,12 @@ inline bool Holds(LockResult result) {
     return result == LockResult::Acquired || result == LockResult::Abandoned;
 }
 
-// A mutex shared by every process of the system under a name: a robust, recursive,
-// process-shared pthread mutex in a small file of the run directory that every account may
-// open. Recursive per thread; an owner that dies leaves it usable again (Abandoned).
-// Taking and releasing it uncontended makes no system call.
+// A mutex shared by every process of the system under a name: a lock word in a small file of
+// the run directory that every account may open and write. Recursive per thread; an owner
+// that dies leaves it usable again (Abandoned), and so does an owner the word names falsely.
+// A waiter also takes over a lock that another process has kept for long while it waited (a
+// second for root, five for others), so that nothing another account holds or forges stops
+// anyone's work for good. Taking and releasing it uncontended makes no system call.
 class NamedMutex {
 public:
     NamedMutex();
@@ -36,14 +40,30 @@ public:
     bool IsOpen() const;
     const std::string& Name() const;
 
-    // Waits without limit, or at most `timeout`.
+    // Waits at most `timeout`; without one, at most this process's default limit.
     LockResult Lock(std::optional<std::chrono::milliseconds> timeout = std::nullopt);
     void Unlock();
 
+    // Maps the object again when its file was replaced, cut short or damaged; false when the
+    // object cannot be had.
+    bool Refresh();
+
+    // The limit of every Lock of this process that names none (none unless set). The service
+    // sets one: a lock held by a stopped process must not stop its ticks.
+    static void SetDefaultWaitLimit(std::optional<std::chrono::milliseconds> limit);
+
 private:
     struct Shared;
+    bool HeldByThreadOfThisProcess(uint32_t thread) const;
+    bool OwnerHolds(uint64_t owner) const;
+
     Shared* shared_ = nullptr;
     std::string name_;
+    // The file mapped, and the thread of this process that holds the lock through this
+    // handle: what the kernel and this process know, against which the word is checked.
+    std::atomic<uint64_t> device_{0};
+    std::atomic<uint64_t> inode_{0};
+    std::atomic<uint32_t> heldBy_{0};
 };
 
 // Holds a NamedMutex for a scope when the lock was had.

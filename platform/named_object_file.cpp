@@ -2,11 +2,14 @@
 
 #include <fcntl.h>
 #include <linux/futex.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <array>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <string>
@@ -71,9 +74,11 @@ void* MapChecked(int fd, const ObjectHeader& header, bool writable) {
 // Publishes a new object: the file is made unnamed, sized and stamped first, and only then
 // linked under its name, so no opener ever sees it half made. EEXIST when another process
 // published first.
-void* Create(int dir, const std::string& name, const ObjectHeader& header, mode_t mode) {
+void* Create(int dir, const std::string& name, const ObjectHeader& header, mode_t mode,
+             struct stat& made) {
     UniqueFd fd(::openat(dir, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, mode));
-    if (!fd || ::fchmod(fd.get(), mode) != 0 || ::ftruncate(fd.get(), header.size) != 0) {
+    if (!fd || ::fchmod(fd.get(), mode) != 0 || ::ftruncate(fd.get(), header.size) != 0 ||
+        ::fstat(fd.get(), &made) != 0) {
         return nullptr;
     }
     void* address = ::mmap(nullptr, header.size, PROT_READ | PROT_WRITE, MAP_SHARED, fd.get(), 0);
@@ -104,6 +109,65 @@ bool Remove(int dir, const std::string& name, const struct stat& judged) {
     return ::unlinkat(dir, name.c_str(), flags) == 0 || errno == ENOENT;
 }
 
+// The object mappings of this process, for the bus-error guard: a signal handler may read
+// them, so they are a fixed table of atomics rather than a container.
+struct GuardedRange {
+    std::atomic<uintptr_t> start{0};
+    std::atomic<std::size_t> length{0};
+};
+constexpr std::size_t kGuardedRanges = 256;
+std::array<GuardedRange, kGuardedRanges> guardedRanges;
+
+ObjectMapping Guarded(const ObjectMapping& mapping, std::size_t length) {
+    const auto start = reinterpret_cast<uintptr_t>(mapping.address);
+    for (GuardedRange& range : guardedRanges) {
+        uintptr_t free = 0;
+        if (range.start.compare_exchange_strong(free, start)) {
+            range.length.store(length);
+            break;
+        }
+    }
+    return mapping;
+}
+
+void Unguard(void* address) {
+    const auto start = reinterpret_cast<uintptr_t>(address);
+    for (GuardedRange& range : guardedRanges) {
+        uintptr_t expected = start;
+        range.start.compare_exchange_strong(expected, 0);
+    }
+}
+
+// A file cut short under its mapping faults on the next touch. Where the fault is in an
+// object's pages, they become private zero pages and the access goes on: the object reads as
+// damaged until its owner refreshes it. Any other bus error ends the process as before.
+void OnBusError(int number, siginfo_t* info, void*) {
+    const auto address = reinterpret_cast<uintptr_t>(info->si_addr);
+    for (const GuardedRange& range : guardedRanges) {
+        const uintptr_t start = range.start.load();
+        if (start != 0 && address - start < range.length.load() &&
+            ::mmap(reinterpret_cast<void*>(start), range.length.load(), PROT_READ | PROT_WRITE,
+                   MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) != MAP_FAILED) {
+            return;
+        }
+    }
+    ::signal(number, SIG_DFL);
+}
+
+// The name leads to the mapped file, long enough to back the mapping, and the mapping holds
+// the header (pages the guard replaced hold zeros).
+bool IsCurrent(const ObjectMapping& mapping, std::string_view name, const ObjectHeader& header) {
+    struct stat status {};
+    const std::string path = (paths::RunDir() / std::string(name)).string();
+    if (::lstat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode) ||
+        status.st_dev != mapping.device || status.st_ino != mapping.inode ||
+        status.st_size < static_cast<off_t>(header.size)) {
+        return false;
+    }
+    const auto* found = static_cast<const volatile ObjectHeader*>(mapping.address);
+    return found->magic == header.magic && found->size == header.size;
+}
+
 }  // namespace
 
 ObjectMapping MapObject(std::string_view name, ObjectHeader header, ObjectAccess access) {
@@ -129,8 +193,9 @@ ObjectMapping MapObject(std::string_view name, ObjectHeader header, ObjectAccess
             if (errno != ENOENT || !maker) {
                 return {};
             }
-            if (void* address = Create(dir.get(), file, header, ModeFor(access))) {
-                return {address, true};
+            struct stat made {};
+            if (void* address = Create(dir.get(), file, header, ModeFor(access), made)) {
+                return Guarded({address, true, made.st_dev, made.st_ino}, header.size);
             }
             if (errno != EEXIST) {
                 return {};
@@ -154,7 +219,7 @@ ObjectMapping MapObject(std::string_view name, ObjectHeader header, ObjectAccess
             }
             if (CanHold(opened, header, access)) {
                 if (void* address = MapChecked(fd.get(), header, maker)) {
-                    return {address, maker};
+                    return Guarded({address, maker, opened.st_dev, opened.st_ino}, header.size);
                 }
                 if (errno != EINVAL) {
                     return {};
@@ -175,8 +240,34 @@ ObjectMapping MapObject(std::string_view name, ObjectHeader header, ObjectAccess
 
 void UnmapObject(void* address, std::size_t size) {
     if (address != nullptr) {
+        Unguard(address);
         ::munmap(address, size);
     }
+}
+
+bool RefreshObject(ObjectMapping& mapping, std::string_view name, ObjectHeader header,
+                   ObjectAccess access) {
+    if (mapping.address == nullptr) {
+        return false;
+    }
+    if (IsCurrent(mapping, name, header)) {
+        return true;
+    }
+    ObjectMapping fresh = MapObject(name, header, access);
+    if (fresh.address == nullptr) {
+        return false;
+    }
+    Unguard(fresh.address);
+    // Moved over the old pages in one step: a thread using the object meanwhile sees the old
+    // or the new file, never a hole.
+    if (::mremap(fresh.address, header.size, header.size, MREMAP_MAYMOVE | MREMAP_FIXED,
+                 mapping.address) == MAP_FAILED) {
+        ::munmap(fresh.address, header.size);
+        return false;
+    }
+    fresh.address = mapping.address;
+    mapping = fresh;
+    return true;
 }
 
 Clock::time_point Deadline(std::optional<std::chrono::milliseconds> timeout) {
@@ -204,3 +295,15 @@ void FutexWake(const void* word, int count) {
 }
 
 }  // namespace zen::detail
+
+namespace zen {
+
+void GuardNamedObjectMappings() {
+    struct sigaction action {};
+    action.sa_sigaction = detail::OnBusError;
+    action.sa_flags = SA_SIGINFO | SA_NODEFER;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGBUS, &action, nullptr);
+}
+
+}  // namespace zen

@@ -2,6 +2,7 @@
 
 // Private to the named objects: the small file of the run directory that holds one object.
 
+#include <sys/types.h>
 #include <time.h>
 
 #include <chrono>
@@ -24,6 +25,9 @@ struct ObjectHeader {
 struct ObjectMapping {
     void* address = nullptr;
     bool writable = false;  // false: mapped read-only, this process may only watch it
+    // The file mapped, to tell later whether the name still leads to it.
+    dev_t device = 0;
+    ino_t inode = 0;
 };
 
 // Maps the object `name` (one file name in the run directory) whose first bytes are
@@ -34,6 +38,14 @@ struct ObjectMapping {
 ObjectMapping MapObject(std::string_view name, ObjectHeader header, ObjectAccess access);
 
 void UnmapObject(void* address, std::size_t size);
+
+// Every account may cut, replace or scribble over the shared objects' files. True when the
+// name still leads to the mapped file, whole and of the kind `header` names; otherwise the
+// object is opened again as MapObject does (recreated when this process may) and mapped at
+// the same address, so that pointers into it stay valid, and true once that succeeded.
+// `mapping` then names the new file.
+bool RefreshObject(ObjectMapping& mapping, std::string_view name, ObjectHeader header,
+                   ObjectAccess access);
 
 // The futex calls on the objects' words. Shared futexes: the waiters may be in any process.
 using Clock = std::chrono::steady_clock;  // CLOCK_MONOTONIC, the futex clock

@@ -36,6 +36,9 @@ fs::path DataDir() {
 fs::path ErrorLog() {
     return Root() / "var/log/zen-err.log";
 }
+fs::path BackupDir() {
+    return Root() / "var/backups/zentimo";
+}
 fs::path RunDir() {
     return Root() / "run/zentimo";
 }

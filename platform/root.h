@@ -20,6 +20,7 @@ bool InstalledForReal();
 namespace paths {
 std::filesystem::path DataDir();         // var/lib/zentimo: tables, logs, hidden files
 std::filesystem::path ErrorLog();        // var/log/zen-err.log
+std::filesystem::path BackupDir();       // var/backups/zentimo: root's last good data files
 std::filesystem::path RunDir();          // run/zentimo: named objects and sockets
 std::filesystem::path TimeSocket();      // run/zentimo/ZenNamedPipe
 std::filesystem::path ControlSocket();   // run/zentimo/control

@@ -18,12 +18,36 @@ SharedWord::~SharedWord() {
     Close();
 }
 
+namespace {
+constexpr detail::ObjectHeader kHeader{0x5A575701, sizeof(detail::ObjectHeader) + 8};  // "ZWW" v1
+}  // namespace
+
 bool SharedWord::Open(std::string_view name) {
+    static_assert(sizeof(Shared) == kHeader.size);
     Close();
-    constexpr detail::ObjectHeader kHeader{0x5A575701, sizeof(Shared)};  // "ZWW" v1
     const detail::ObjectMapping mapping = detail::MapObject(name, kHeader, ObjectAccess::Everyone);
     shared_ = static_cast<Shared*>(mapping.address);
+    name_ = name;
+    device_ = mapping.device;
+    inode_ = mapping.inode;
     return shared_ != nullptr;
+}
+
+bool SharedWord::Refresh(bool* replaced) {
+    if (shared_ == nullptr) {
+        return false;
+    }
+    detail::ObjectMapping mapping{shared_, true, static_cast<dev_t>(device_),
+                                  static_cast<ino_t>(inode_)};
+    if (!detail::RefreshObject(mapping, name_, kHeader, ObjectAccess::Everyone)) {
+        return false;
+    }
+    if (replaced != nullptr) {
+        *replaced = mapping.device != device_ || mapping.inode != inode_;
+    }
+    device_ = mapping.device;
+    inode_ = mapping.inode;
+    return true;
 }
 
 void SharedWord::Close() {

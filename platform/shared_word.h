@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace zen {
@@ -25,9 +26,16 @@ public:
     // Adds one; returns the new value.
     uint64_t Bump();
 
+    // Maps the object again when its file was replaced, cut short or damaged; false when the
+    // object cannot be had. True in `replaced` when it was mapped again.
+    bool Refresh(bool* replaced = nullptr);
+
 private:
     struct Shared;
     Shared* shared_ = nullptr;
+    std::string name_;
+    uint64_t device_ = 0;
+    uint64_t inode_ = 0;
 };
 
 }  // namespace zen

@@ -10,6 +10,7 @@
 #include "common/db/object_names.h"
 #include "platform/named_event.h"
 #include "platform/unique_fd.h"
+#include "service/data_guard.h"
 #include "service/manager.h"
 #include "service/report_schedule.h"
 
@@ -27,6 +28,9 @@ struct ServiceContext {
     std::string name;
     bool debugMode = false;
     CDBManager db;
+    // The database could not be opened and this was shown; it is tried again at every tick.
+    bool databaseFailureShown = false;
+    DataGuard dataGuard;
     // Private to the service: set when the work stops.
     NamedEvent stopEvent;
     // Created here because only root may create it; the removal sets it to close every panel.

@@ -2,14 +2,23 @@
 
 #include <cstdio>
 
+#include "common/db/usage_state.h"
 #include "platform/console_user.h"
 #include "platform/text.h"
 #include "service/options_gate.h"
 #include "service/service_context.h"
+#include "service/work.h"
 
 namespace zen {
 
 void RunTick(ServiceContext& context) {
+    context.dataGuard.Tick();
+    if (!OpenDatabase(context)) {
+        return;
+    }
+    context.db.FollowSharedFiles();
+    RefreshUsageGeneration();
+    context.dataGuard.Report(context.db);
     const std::string consoleUser = ConsoleUserName();
     context.db.SetCurrentUserName(Utf8ToUtf16(consoleUser));
     context.db.SetCurrentUser();

@@ -13,8 +13,20 @@
 namespace zen {
 namespace {
 
-// One client is served at a time; a few more may wait in the queue meanwhile.
-constexpr int kWaitingClients = 8;
+// What a client may have written before it reads is read and dropped before the hang-up, up
+// to this much: closing with unread bytes would reset the connection under the record.
+constexpr std::size_t kDrainedBytes = 4096;
+
+void DrainWritten(int client) {
+    char buffer[512];
+    for (std::size_t drained = 0; drained < kDrainedBytes;) {
+        const ssize_t got = ::recv(client, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (got <= 0) {
+            return;
+        }
+        drained += static_cast<std::size_t>(got);
+    }
+}
 
 }  // namespace
 
@@ -40,7 +52,8 @@ std::array<std::byte, 16> SystemTimeRecord(const timespec& moment) {
 }
 
 bool TimeSocket::Open() {
-    listener_ = ListenUnix(paths::TimeSocket(), kWaitingClients);
+    // One client is served at a time; as many as the system allows may wait meanwhile.
+    listener_ = ListenUnix(paths::TimeSocket(), SOMAXCONN);
     return IsOpen();
 }
 
@@ -60,6 +73,7 @@ void TimeSocket::ServeOne() {
     // Sixteen bytes always fit the socket's buffer, so the send never blocks the loop.
     (void)::send(client.get(), record.data(), record.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
     ::shutdown(client.get(), SHUT_WR);
+    DrainWritten(client.get());
 }
 
 }  // namespace zen

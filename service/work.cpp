@@ -7,6 +7,8 @@
 
 #include "common/db/error_log.h"
 #include "common/db/options_file.h"
+#include "platform/named_event.h"
+#include "service/data_guard.h"
 #include "service/message_box.h"
 #include "service/mgr_factory.h"
 #include "service/options_gate.h"
@@ -18,6 +20,10 @@ namespace zen {
 namespace {
 
 constexpr std::chrono::milliseconds kThreadsEndWait{2000};
+// No lock the service takes is held for long by anyone honest; past this, the service gives
+// up the step and keeps the rules it has.
+constexpr std::chrono::milliseconds kLockWaitLimit{2000};
+constexpr std::chrono::hours kRepeatInterval{1};
 
 void ShowDatabaseError(int stringId) {
     ShowServiceMessage(stringId, ServiceString(kIdsProductName));
@@ -61,6 +67,10 @@ bool JoinBy(Worker& worker, std::chrono::steady_clock::time_point deadline) {
 }  // namespace
 
 bool StartWork(ServiceContext& context) {
+    NamedMutex::SetDefaultWaitLimit(kLockWaitLimit);
+    GuardNamedObjectMappings();
+    SetRepeatInterval(kRepeatInterval);
+    DataGuard::RemoveLeftoverScratchFiles();
     if (!context.stopEvent.Open(kStopEventName, ObjectAccess::RootOnly) ||
         !context.stopEvent.Reset()) {
         ShowSysError(0, "CreateEvent");
@@ -68,6 +78,18 @@ bool StartWork(ServiceContext& context) {
     }
     if (!context.panelStopEvent.Open(kPanelStopEventName, ObjectAccess::RootSignals)) {
         ShowSysError(0, "CreateEvent");
+    }
+    context.dataGuard.Tick();
+    OpenDatabase(context);
+    context.stopWake.reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    context.tickThread = StartWorker([&context] { TickThread(context); });
+    context.idleThread = StartWorker([&context] { IdleThread(context); });
+    return true;
+}
+
+bool OpenDatabase(ServiceContext& context) {
+    if (context.db.IsInitialised()) {
+        return true;
     }
     // The database opens its mutexes in Init; the options are read before it, under the same
     // mutex.
@@ -77,18 +99,19 @@ bool StartWork(ServiceContext& context) {
     }
     OptionsGate(context.db);
     Options options{};
-    if (SerializeOptions(options, false, false, true, optionsMutex) == 0) {
-        ShowDatabaseError(kIdsOptionsFailed);
+    const bool optionsRead = SerializeOptions(options, false, false, true, optionsMutex) != 0;
+    if (!optionsRead || context.db.Init(false) == 0) {
+        if (!context.databaseFailureShown) {
+            ShowDatabaseError(optionsRead ? kIdsDatabaseFailed : kIdsOptionsFailed);
+            context.databaseFailureShown = true;
+        }
         return false;
     }
-    if (context.db.Init(false) == 0) {
-        ShowDatabaseError(kIdsDatabaseFailed);
-        return false;
+    if (context.databaseFailureShown) {
+        LogError("The database is open again");
+        context.databaseFailureShown = false;
     }
     CreateManagers(context);
-    context.stopWake.reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
-    context.tickThread = StartWorker([&context] { TickThread(context); });
-    context.idleThread = StartWorker([&context] { IdleThread(context); });
     return true;
 }
 

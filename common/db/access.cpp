@@ -57,8 +57,8 @@ std::optional<FastCustomRecord> FindProgramEntry(CustomsTable& customs, uint16_t
     key.Mode = mode;
     SetFieldText(key.UserID, owner);
     const std::u16string_view name = FieldText(key.UserID);
-    // A checksum that could not be computed identifies nothing; the path does then.
-    const bool byChecksum = checksum != 0 && checksum != kCheckSumFailed;
+    // Without a checksum the path identifies the program.
+    const bool byChecksum = checksum != 0;
     return customs.WithRecords([&](CustomsTable::Set& entries) -> std::optional<FastCustomRecord> {
         for (auto it = entries.lower_bound(key); it != entries.end() && it->Mode == mode; ++it) {
             if (NameCompare(FieldText(it->UserID), name) != 0) {
@@ -134,8 +134,7 @@ DailyLimitResult CheckDailyLimit(NamedMutex& stateMutex, bool enable, std::u16st
 
 std::optional<FastUsersRecord> GroupOf(UsersTable& users, std::u16string_view user,
                                        const char* groupMessage) {
-    // Users are looked up by their stored name, which holds at most 24 code units.
-    const auto found = FindUser(users, user.substr(0, std::min(user.size(), kNameUnits)));
+    const auto found = FindUser(users, user);
     if (!found) {
         return std::nullopt;
     }

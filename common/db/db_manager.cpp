@@ -133,6 +133,8 @@ int CDBManager::ResetFiles() {
          {OptionsFilePath(), users_.FilePath(), customs_.FilePath(), warnings_.FilePath(),
           activity_.FilePath()}) {
         ::unlink(file.c_str());
+        // Root's last good copy goes too, or the service would put the file back.
+        ::unlink((paths::BackupDir() / file.filename()).c_str());
     }
     return 1;
 }
@@ -221,14 +223,28 @@ int CDBManager::SaveDeviceState(std::u16string_view text) {
         LogError("SaveLastState DynamicBuffer overload");
         return 0;
     }
-    {
-        NamedMutexLock lock(optionsMutex_);
-        if (FieldText(options_.deviceState) == text) {
-            return 1;
+    return UpdateOptions([&](Options& options) {
+        if (FieldText(options.deviceState) == text) {
+            return false;
         }
-        SetFieldText(options_.deviceState, text);
+        SetFieldText(options.deviceState, text);
+        return true;
+    });
+}
+
+int CDBManager::UpdateOptions(const std::function<bool(Options&)>& edit) {
+    NamedMutexLock lock(optionsMutex_);
+    if (!lock.owns() || SerializeOptions(options_, false, true, true, optionsMutex_) == 0) {
+        return 0;
     }
-    return SaveOptionsAndNotify();
+    if (!edit(options_)) {
+        return 1;
+    }
+    if (SerializeOptions(options_, true, false, false, optionsMutex_) == 0) {
+        return 0;
+    }
+    PulseReload();
+    return 1;
 }
 
 void CDBManager::DeliverMessages() {
@@ -286,7 +302,6 @@ void CDBManager::SetCurrentUserName(std::u16string_view name) {
 }
 
 void CDBManager::ReloadWatcher(uint32_t seen) {
-    FileStamp optionsSeen;  // unknown: the first pulse reads the options again
     while (!stopWatcher_) {
         if (!reloadEvent_.WaitForChange(seen, std::nullopt, &stopWatcher_)) {
             continue;
@@ -294,19 +309,42 @@ void CDBManager::ReloadWatcher(uint32_t seen) {
         // Taken before reloading, so that a pulse during the reload is not missed: the next
         // wait then returns at once.
         seen = reloadEvent_.Generation();
-        const FileStamp options = StampOf(OptionsFilePath());
-        if (options.known() && options != optionsSeen) {
-            SerializeOptions(options_, false, false, true, optionsMutex_);
-            optionsSeen = options;
-        }
-        if (hook_ && messages_.ReloadIfChanged() != 0) {
-            DeliverMessages();
-        }
-        customs_.ReloadIfChanged();
-        if (users_.ReloadIfChanged() != 0) {
-            SetCurrentUser();
+        FollowChanges();
+    }
+}
+
+void CDBManager::FollowChanges() {
+    const std::lock_guard follow(followGuard_);
+    const FileStamp options = StampOf(OptionsFilePath());
+    if (options.known() && options != optionsSeen_ &&
+        SerializeOptions(options_, false, false, true, optionsMutex_) != 0) {
+        optionsSeen_ = options;
+    }
+    if (hook_ && messages_.ReloadIfChanged() != 0) {
+        DeliverMessages();
+    }
+    customs_.ReloadIfChanged();
+    if (users_.ReloadIfChanged() != 0) {
+        SetCurrentUser();
+    }
+    warnings_.ReopenIfReplaced();
+    activity_.ReopenIfReplaced();
+}
+
+void CDBManager::FollowSharedFiles() {
+    if (!IsInitialised()) {
+        return;
+    }
+    for (NamedMutex* mutex : {&optionsMutex_, &stateMutex_, &users_.Mutex(), &customs_.Mutex(),
+                              &messages_.Mutex(), &warnings_.Mutex(), &activity_.Mutex()}) {
+        if (!mutex->Refresh()) {
+            LogError("Unable to open the mutex %s again", mutex->Name().c_str());
         }
     }
+    if (!reloadEvent_.Refresh()) {
+        LogError("Unable to open the reload event again");
+    }
+    FollowChanges();
 }
 
 void CDBManager::AddBuiltInGroups() {

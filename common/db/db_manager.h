@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <future>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -37,12 +38,17 @@ public:
     void Term();
     bool IsInitialised() const { return initialised_ != 0; }
 
-    // Deletes the options file and the files of ZenUsr, ZenCtb, Zenwgs and Zenavt.
+    // Deletes the options file and the files of ZenUsr, ZenCtb, Zenwgs and Zenavt, with root's
+    // last good copies of them.
     int ResetFiles();
     // Writes the options and tells every process.
     int SaveOptionsAndNotify();
     // Tells every process's watcher that a stored file changed.
     static void PulseReload();
+    // Maps again every shared object whose file was replaced, cut short or damaged, and takes
+    // in every stored file that changed, as a reload pulse does. The service calls it at every
+    // tick, so that neither a damaged object nor a lost pulse keeps old rules in force.
+    void FollowSharedFiles();
     // Opens up the shared data and run directories to every account.
     int SecureProgramFolder();
     // Only the control panel sets one, before Init.
@@ -53,6 +59,10 @@ public:
     int SetCurrentUser();
     // Stores the device state text; saves and pulses only when it changed.
     int SaveDeviceState(std::u16string_view text);
+    // A read-modify-write of the options that loses no other process's save: under the
+    // options mutex, takes in the stored options, applies `edit(Options&)`, and saves and
+    // pulses when it returns true. 0 when the stored options cannot be read or saved.
+    int UpdateOptions(const std::function<bool(Options&)>& edit);
     // Hands the messages for the current group to the message hook (control panel).
     void DeliverMessages();
 
@@ -77,6 +87,7 @@ public:
 
 private:
     void ReloadWatcher(uint32_t seen);
+    void FollowChanges();
     void AddBuiltInGroups();
     void AddSetupAccount();
     void AddProtectedPrograms();
@@ -89,6 +100,9 @@ private:
     std::u16string currentUserName_;
     std::u16string computerName_;
     std::atomic<bool> stopWatcher_{false};
+    // Taken by whoever follows the changes (watcher or tick), with the options stamp read last.
+    std::mutex followGuard_;
+    FileStamp optionsSeen_;
     UsersTable users_{"ZenUsr"};
     CustomsTable customs_{"ZenCtb"};
     MessagesTable messages_{"ZenMsg"};

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <map>
+#include <mutex>
 #include <string>
 
 #include "platform/clock.h"
@@ -40,6 +42,40 @@ void CutToCharacters(std::string& text, std::size_t characters) {
     }
 }
 
+// The messages logged lately, with when; kept small, as a lasting failure repeats few lines.
+struct RecentMessages {
+    std::mutex guard;
+    std::chrono::seconds interval{0};
+    std::map<std::string, std::chrono::steady_clock::time_point> logged;
+};
+
+RecentMessages& Recent() {
+    static RecentMessages recent;
+    return recent;
+}
+
+bool LoggedLately(const std::string& message) {
+    constexpr std::size_t kRemembered = 256;
+    RecentMessages& recent = Recent();
+    const std::lock_guard lock(recent.guard);
+    if (recent.interval.count() == 0) {
+        return false;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    const auto found = recent.logged.find(message);
+    if (found != recent.logged.end() && now - found->second < recent.interval) {
+        return true;
+    }
+    if (recent.logged.size() >= kRemembered) {
+        std::erase_if(recent.logged,
+                      [&](const auto& entry) { return now - entry.second >= recent.interval; });
+    }
+    if (recent.logged.size() < kRemembered) {
+        recent.logged[message] = now;
+    }
+    return false;
+}
+
 void WriteLine(const std::string& line) {
     UniqueFd fd = OpenSharedFile(paths::ErrorLog(), O_WRONLY | O_APPEND | O_CREAT, 0666);
     if (!fd) {
@@ -63,6 +99,10 @@ void LogError(const char* format, ...) {
     va_end(arguments);
     message.resize(length < 0 ? 0 : std::min<std::size_t>(length, message.size() - 1));
     CutToCharacters(message, kMessageCharacters);
+    if (LoggedLately(message)) {
+        errno = savedErrno;
+        return;
+    }
 
     const LocalTime now = BreakDownLocal(Now());
     char stamp[32];
@@ -78,6 +118,13 @@ void LogError(const char* format, ...) {
         .append("\r\n");
     WriteLine(line);
     errno = savedErrno;
+}
+
+void SetRepeatInterval(std::chrono::seconds interval) {
+    RecentMessages& recent = Recent();
+    const std::lock_guard lock(recent.guard);
+    recent.interval = interval;
+    recent.logged.clear();
 }
 
 int ShowSysError(uint32_t code, std::string_view subject) {

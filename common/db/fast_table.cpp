@@ -25,6 +25,11 @@ constexpr std::size_t kMaxTableBytes = std::size_t{16} << 20;
 
 }  // namespace
 
+bool IsTableImage(std::span<const std::byte> bytes) {
+    return bytes.size() >= kSignature.size() && bytes.size() <= kMaxTableBytes &&
+           std::equal(kSignature.begin(), kSignature.end(), bytes.begin());
+}
+
 template <typename T>
 int FastTable<T>::Load() {
     NamedMutexLock lock(mutex_);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <set>
+#include <span>
 #include <utility>
 
 #include "common/db/py_table.h"
@@ -14,6 +15,9 @@ namespace zen {
 // the signature "v2.0\x07" followed by the enciphered records in set order. Every operation
 // holds the table's named mutex, so all processes see one file; each returns 1 for success
 // and 0 for failure, and does nothing while the table is not open.
+// Whether `bytes` can be the whole of a table file: its signature, then records.
+bool IsTableImage(std::span<const std::byte> bytes);
+
 template <typename T>
 class FastTable : public iPYTable {
 public:

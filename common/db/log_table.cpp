@@ -91,6 +91,29 @@ DBLogTable::Header DBLogTable::FreshHeader() {
     return header;
 }
 
+std::vector<std::byte> DBLogTable::EmptyImage() {
+    const Header header = FreshHeader();
+    const auto bytes = std::as_bytes(std::span(&header, 1));
+    return {bytes.begin(), bytes.end()};
+}
+
+bool DBLogTable::IsLogImage(std::span<const std::byte> bytes) {
+    return bytes.size() >= kHeaderSize &&
+           std::memcmp(bytes.data(), kSignature, sizeof kSignature) == 0;
+}
+
+int DBLogTable::ReopenIfReplaced() {
+    if (!IsOpen()) {
+        return 0;
+    }
+    const FileStamp named = StampOf(FilePath());
+    const FileStamp open = StampOf(file_.get());
+    if (named.known() && named.device == open.device && named.inode == open.inode) {
+        return 1;
+    }
+    return named.known() ? OpenFile() : 0;
+}
+
 DBLogTable::DBLogTable(std::string name, uint32_t recordSize)
     : iPYTable(std::move(name)), recordSize_(recordSize) {}
 
@@ -240,7 +263,7 @@ int DBLogTable::LogAppend(std::span<std::byte> record) {
     }
     Header header;
     int64_t size = 0;
-    if (!LoadHeader(header, size)) {
+    if (!LoadHeader(header, size) && !RepairChainEnds(header, size)) {
         return 0;
     }
     // At the limit the oldest record makes room; when a corrupt chain keeps it from going, the
@@ -259,8 +282,13 @@ int DBLogTable::LogAppend(std::span<std::byte> record) {
     if (header.free != kNone) {
         if (!IsSlot(header.free, size) || header.free == header.head ||
             header.free == header.tail) {
-            return BadChain("free", header.free);
+            BadChain("free", header.free);
+            if (!RepairChainEnds(header, size)) {
+                return 0;
+            }
         }
+    }
+    if (header.free != kNone) {
         slot = header.free;
         if (!ReadNext(slot, size, nextFree)) {
             return 0;
@@ -286,6 +314,36 @@ int DBLogTable::LogAppend(std::span<std::byte> record) {
     if (header.head == kNone) {
         header.head = header.tail;
     }
+    return WriteHeader(header) && Flush();
+}
+
+// A power cut can keep the header's last write and lose the slots it points to, and every
+// append would then be refused. The chain is kept from the head for as long as it stays
+// within the file; the rest of it and the free list are given up.
+int DBLogTable::RepairChainEnds(Header& header, int64_t& fileSize) {
+    if (!HeaderCheck(header, fileSize)) {
+        return 0;
+    }
+    Header repaired = FreshHeader();
+    const int64_t slots = (fileSize - kHeaderSize) / SlotStride();
+    int64_t slot = IsSlot(header.head, fileSize) ? header.head : kNone;
+    for (int64_t walked = 0; slot != kNone && walked < slots; ++walked) {
+        if (repaired.head == kNone) {
+            repaired.head = static_cast<int32_t>(slot);
+        }
+        repaired.tail = static_cast<int32_t>(slot);
+        int32_t next = kNone;
+        if (slot == header.tail || !ReadAt(file_.get(), &next, sizeof next, slot + recordSize_) ||
+            next == slot || !IsSlot(next, fileSize)) {
+            break;
+        }
+        slot = next;
+    }
+    if (repaired.tail != kNone && !WriteNext(repaired.tail, kNone)) {
+        return 0;
+    }
+    LogError("Repaired the chain of the %s (log)", name_.c_str());
+    header = repaired;
     return WriteHeader(header) && Flush();
 }
 

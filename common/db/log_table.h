@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "common/db/py_table.h"
 #include "platform/unique_fd.h"
@@ -34,6 +35,14 @@ public:
 
     uint32_t RecordSize() const { return recordSize_; }
 
+    // Opens the file again when its name now leads to another file (it was replaced), so that
+    // appends reach the file every other process sees. 1 when the open file is the named one.
+    int ReopenIfReplaced();
+
+    // The bytes of an empty log file, and whether `bytes` can start a log file.
+    static std::vector<std::byte> EmptyImage();
+    static bool IsLogImage(std::span<const std::byte> bytes);
+
 private:
     struct Header;
 
@@ -50,6 +59,7 @@ private:
     int FileSize(int64_t& size);
     int Flush();
     int BadChain(const char* what, int64_t offset);
+    int RepairChainEnds(Header& header, int64_t& fileSize);
 
     uint32_t recordSize_;
     UniqueFd file_;

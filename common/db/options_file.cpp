@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "common/db/data_file_key.h"
@@ -22,17 +23,17 @@ int ReportOpenFailure() {
     return 0;
 }
 
-// A short file is taken for what it holds: its whole cipher blocks (and, past them, the
-// clear tail) replace those of the record; the rest of the record stays as it was.
-void TakeStored(Options& record, const Options& stored, std::size_t length) {
-    constexpr std::size_t kEnciphered = sizeof(Options) / 16 * 16;
-    Options clear = stored;
-    DataFileKey::Decipher(clear);
-    const std::size_t usable = length >= kEnciphered ? length : length / 16 * 16;
-    std::memcpy(&record, &clear, usable);
-}
-
 }  // namespace
+
+bool IsOptionsImage(std::span<const std::byte> bytes) {
+    if (bytes.size() != sizeof(Options)) {
+        return false;
+    }
+    Options record;
+    std::memcpy(&record, bytes.data(), sizeof record);
+    DataFileKey::Decipher(record);
+    return std::ranges::all_of(record.reserved2, [](uint8_t byte) { return byte == 0; });
+}
 
 std::filesystem::path OptionsFilePath() {
     return HiddenDataFileName(kOptionsSeed);
@@ -68,7 +69,14 @@ int SerializeOptions(Options& record, bool write, bool missingIsFine, bool quiet
         return ReportOpenFailure();
     }
     Options stored{};
-    TakeStored(record, stored, ReadFully(fd.get(), &stored, sizeof stored));
+    if (ReadFully(fd.get(), &stored, sizeof stored) != sizeof stored) {
+        if (!quiet) {
+            LogError("Failed to load options, Code: 0x70C3");
+        }
+        return 0;
+    }
+    DataFileKey::Decipher(stored);
+    record = stored;
     return 1;
 }
 

@@ -82,8 +82,11 @@ bool Modify(UserSet& records, UserIt it, Change&& change) {
 // A name must fit a stored name and must not act as a wildcard or as "All Users", which
 // program entries use for everyone.
 bool ValidName(std::u16string_view name) {
+    // A control character would pass through to lists, logs and mail as it is.
+    const auto control = [](char16_t unit) { return unit < 0x20 || (unit >= 0x7F && unit < 0xA0); };
     return !name.empty() && name.size() <= kMaxNameUnits &&
-           name.find(u'*') == std::u16string_view::npos && NameCompare(name, kAllUsers) != 0;
+           name.find(u'*') == std::u16string_view::npos && std::ranges::none_of(name, control) &&
+           NameCompare(name, kAllUsers) != 0;
 }
 
 // Finds `name` as a group: NotFound, NotAGroup, or Done with `out` set.
@@ -176,7 +179,8 @@ std::string_view EditStatusText(EditStatus status) {
         case EditStatus::ProtectedUser:
             return "is the logged-on user and cannot be deleted";
         case EditStatus::BadName:
-            return "is not a valid name (1 to 23 characters, no \"*\", not \"All Users\")";
+            return "is not a valid name (1 to 24 characters, no control characters, no \"*\", not "
+                   "\"All Users\")";
         case EditStatus::TooLong:
             return "text is too long";
         case EditStatus::OutOfRange:

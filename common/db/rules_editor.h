@@ -8,6 +8,7 @@
 
 #include "common/db/category.h"
 #include "common/db/records.h"
+#include "common/db/rules_model.h"
 #include "platform/named_mutex.h"
 
 namespace zen {
@@ -36,7 +37,7 @@ enum class EditStatus {
 std::string_view EditStatusText(EditStatus status);
 
 // The longest user or group name and custom warning text the editors accept.
-inline constexpr std::size_t kMaxNameUnits = 23;
+inline constexpr std::size_t kMaxNameUnits = kNameUnits;
 inline constexpr std::size_t kMaxWarningUnits = 126;
 inline constexpr uint32_t kMaxDailyMinutes = 1440;
 

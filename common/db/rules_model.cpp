@@ -57,8 +57,10 @@ std::optional<FastUsersRecord> FirstWhere(UsersTable& users, Match match) {
 }  // namespace
 
 std::optional<FastUsersRecord> FindUser(UsersTable& users, std::u16string_view name) {
+    // A longer login is stored cut to the record's length, and is found by that cut name.
+    const std::u16string_view stored = name.substr(0, kNameUnits);
     return FirstWhere(users, [&](const FastUsersRecord& record) {
-        return NameCompare(FieldText(record.name), name) == 0;
+        return NameCompare(FieldText(record.name), stored) == 0;
     });
 }
 

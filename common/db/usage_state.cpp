@@ -124,6 +124,16 @@ public:
         return 1;
     }
 
+    // The generation's file may have been replaced or cut: then it is mapped again, and
+    // nothing remembered against the old one is trusted.
+    void RefreshGeneration() {
+        std::lock_guard guard(mutex_);
+        bool replaced = false;
+        if (generation_.IsOpen() && generation_.Refresh(&replaced) && replaced) {
+            entries_.clear();
+        }
+    }
+
     // A holder of the state mutex died: what any process remembers may be out of date.
     void ForgetEverywhere() {
         std::lock_guard guard(mutex_);
@@ -199,6 +209,10 @@ StateLock::StateLock(NamedMutex& stateMutex, const char* operation)
     } else if (lock_.result() == LockResult::TimedOut) {
         LogError("%s : StateMutex WAIT_TIMEOUT", operation);
     }
+}
+
+void RefreshUsageGeneration() {
+    RememberedCounters::Instance().RefreshGeneration();
 }
 
 fs::path UsageFileName(uint32_t userCrc, uint32_t categorySeed) {

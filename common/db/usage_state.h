@@ -41,6 +41,10 @@ struct UsageRead {
 UsageRead LoadUsageRemembered(NamedMutex& stateMutex, uint32_t userCrc, uint32_t categorySeed,
                               bool reportMissing = true);
 
+// Maps the shared generation of the remembered counters again when its file was replaced or
+// damaged, forgetting what was remembered against it. The service calls it at every tick.
+void RefreshUsageGeneration();
+
 // Holds the state mutex for a scope. The wait is bounded, so that a process stopped while
 // holding it (any account can stop its own processes) cannot halt counting everywhere: after
 // the time-out the operation is logged and goes on unguarded. When the previous holder died,

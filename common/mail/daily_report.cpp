@@ -82,10 +82,10 @@ void BuildArchive(CDBManager& db, const std::filesystem::path& archive,
 }
 
 void StoreLastReportTime(CDBManager& db) {
-    // Held from the change to the save, so no reload of the file comes in between.
-    const NamedMutexLock lock(db.OptionsMutex());
-    db.options().lastReportTime = Now();
-    db.SaveOptionsAndNotify();
+    db.UpdateOptions([](Options& options) {
+        options.lastReportTime = Now();
+        return true;
+    });
 }
 
 }  // namespace

@@ -49,6 +49,7 @@ protected:
 TEST_F(ProgramEntryTest, LookUpMatchesOwnerAndChecksumOrPath) {
     Add(Entry(1, u"Kids", u"/usr/bin/firefox", 0x1111));
     Add(Entry(1, u"Kids", u"/usr/bin/curl", 0));
+    Add(Entry(1, u"Kids", u"/usr/bin/odd", kCheckSumFailed));
     Add(Entry(1, u"Parents", u"/usr/bin/wget", 0x2222));
     Add(Entry(2, u"Kids", u"/usr/games/tetris", 0x3333));
     struct Case {
@@ -60,7 +61,8 @@ TEST_F(ProgramEntryTest, LookUpMatchesOwnerAndChecksumOrPath) {
         {1, u"Kids", u"/elsewhere/ff", 0x1111, u"Kids|/usr/bin/firefox"},  // checksum wins
         {1, u"kIDS", u"/usr/bin/firefox", 0x9999, u"none"},                // known, differs
         {1, u"kids", u"/USR/BIN/CURL", 0, u"Kids|/usr/bin/curl"},          // path, any case
-        {1, u"Kids", u"/usr/bin/curl", kCheckSumFailed, u"Kids|/usr/bin/curl"},
+        // All ones is a checksum like any other.
+        {1, u"Kids", u"/usr/bin/curl", kCheckSumFailed, u"Kids|/usr/bin/odd"},
         {1, u"Kids", u"/usr/bin/wget", 0x2222, u"none"},  // another owner's program
         {1, u"Parents", u"/x", 0x2222, u"Parents|/usr/bin/wget"},
         {1, u"Kids", u"/usr/games/tetris", 0x3333, u"none"},  // a controlled entry

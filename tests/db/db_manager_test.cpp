@@ -6,6 +6,7 @@
 #include "common/db/messages.h"
 #include "common/db/options_file.h"
 #include "common/db/rules_model.h"
+#include "platform/root.h"
 #include "platform/text.h"
 #include "support/child_process.h"
 #include "support/eventually.h"
@@ -99,14 +100,16 @@ TEST_F(DatabaseTest, OptionsRoundTripAndTruncation) {
     EXPECT_EQ(stored.size(), 1944u);
     EXPECT_EQ(stored.back(), '\x7F');
 
-    // A short file gives what it holds; the rest of the record stays as it was.
-    test::WriteAll(OptionsFilePath(), stored.substr(0, 130));
+    // A short file is a failed read that changes nothing: an emptied file must not turn
+    // into defaults without a password.
+    for (const std::size_t length : {std::size_t{0}, std::size_t{130}, stored.size() - 1}) {
+        test::WriteAll(OptionsFilePath(), stored.substr(0, length));
+        Options partial = written;
+        EXPECT_EQ(SerializeOptions(partial, false, false, false, mutex), 0) << length;
+        EXPECT_EQ(std::memcmp(&partial, &written, sizeof partial), 0) << length;
+    }
+    EXPECT_NE(root.ErrorLog().find("Failed to load options, Code: 0x70C3\r\n"), std::string::npos);
     Options partial = OptionsDefault();
-    partial.Port = 587;
-    ASSERT_EQ(SerializeOptions(partial, false, false, false, mutex), 1);
-    EXPECT_EQ(partial.WarningsSize, 1024u);           // within the first 128 bytes: read
-    EXPECT_EQ(partial.Port, 587u);                    // beyond them: kept
-    EXPECT_EQ(FieldText(partial.SMTPServer), u"ma");  // its first two units are in the read part
 
     // A planted link is not followed.
     fs::remove(OptionsFilePath());
@@ -277,6 +280,19 @@ TEST_F(DatabaseTest, DeviceStateIsSavedOnlyWhenItChangesAndFits) {
     EXPECT_EQ(FieldText(db.OptionsCopy().deviceState), u"/media/usb");
     EXPECT_EQ(db.SaveDeviceState(std::u16string(510, u'y')), 1);
     EXPECT_EQ(FieldText(db.OptionsCopy().deviceState).size(), 510u);
+
+    // Another process's save, not yet taken in, is kept by the next state save.
+    NamedMutex mutex;
+    ASSERT_TRUE(mutex.Open("_QRT_OptionsMutex_"));
+    Options other{};
+    ASSERT_EQ(SerializeOptions(other, false, false, false, mutex), 1);
+    SetFieldText(other.SMTPServer, u"mail.example.org");
+    ASSERT_EQ(SerializeOptions(other, true, false, false, mutex), 1);
+    ASSERT_EQ(db.SaveDeviceState(u"/media/dvd"), 1);
+    Options stored{};
+    ASSERT_EQ(SerializeOptions(stored, false, false, false, mutex), 1);
+    EXPECT_EQ(FieldText(stored.SMTPServer), u"mail.example.org");
+    EXPECT_EQ(FieldText(stored.deviceState), u"/media/dvd");
 }
 
 TEST_F(DatabaseTest, ResetFilesKeepsTheMessages) {
@@ -285,10 +301,17 @@ TEST_F(DatabaseTest, ResetFilesKeepsTheMessages) {
     ASSERT_EQ(db.Init(false), 1);
     db.SaveOptionsAndNotify();
     db.Term();
+    // The service's last good copies, which would otherwise bring the files back.
+    fs::create_directories(paths::BackupDir());
+    for (const auto& entry : fs::directory_iterator(paths::DataDir())) {
+        fs::copy_file(entry.path(), paths::BackupDir() / entry.path().filename());
+    }
     db.ResetFiles();
     EXPECT_FALSE(fs::exists(OptionsFilePath()));
+    EXPECT_FALSE(fs::exists(paths::BackupDir() / OptionsFilePath().filename()));
     for (const char* gone : {"ZenUsr.dat", "ZenCtb.dat", "Zenwgs.dat", "Zenavt.dat"}) {
         EXPECT_FALSE(fs::exists(root / "var/lib/zentimo" / gone)) << gone;
+        EXPECT_FALSE(fs::exists(paths::BackupDir() / gone)) << gone;
     }
     EXPECT_TRUE(fs::exists(root / "var/lib/zentimo/ZenMsg.dat"));
 }

@@ -80,6 +80,26 @@ TEST_F(RulesEditorTest, NewGroupsAndUsersGetFreshIdsAndTheirGroup) {
     EXPECT_EQ(kids.limits[kPowerSlot].enable, 0u);
 }
 
+TEST_F(RulesEditorTest, NamesAsLongAsTheRecordHoldsAreAccepted) {
+    const std::u16string name = u"abcdefghijklmnopqrstuvwx";
+    ASSERT_EQ(name.size(), kNameUnits);
+    EXPECT_EQ(AddGroup(*db, name), EditStatus::Done);
+    EXPECT_EQ(FieldText(Record(name).name), name);
+}
+
+// A login longer than the record's name is stored cut, and found by that cut name: the
+// rules in force are its group's, and no second user is made up for it.
+TEST_F(RulesEditorTest, LongLoginGetsItsGroupsRules) {
+    const std::u16string login = u"a-thirty-character-login-name!";
+    ASSERT_EQ(login.size(), 30u);
+    ASSERT_EQ(AddUser(*db, login.substr(0, kNameUnits), u"Kids"), EditStatus::Done);
+    const std::size_t records = db->Users().WithRecords([](auto& set) { return set.size(); });
+    db->SetCurrentUserName(login);
+    ASSERT_EQ(db->SetCurrentUser(), 1);
+    EXPECT_EQ(db->CurrentGroupName(), u"Kids");
+    EXPECT_EQ(db->Users().WithRecords([](auto& set) { return set.size(); }), records);
+}
+
 TEST_F(RulesEditorTest, RefusalsChangeNoByte) {
     struct Case {
         const char* what;
@@ -92,7 +112,11 @@ TEST_F(RulesEditorTest, RefusalsChangeNoByte) {
         {"user name taken by a group", [](CDBManager& d) { return AddUser(d, u"kids", u"Users"); },
          EditStatus::AlreadyExists},
         {"empty name", [](CDBManager& d) { return AddGroup(d, u""); }, EditStatus::BadName},
-        {"24 characters", [](CDBManager& d) { return AddGroup(d, u"abcdefghijklmnopqrstuvwx"); },
+        {"25 characters", [](CDBManager& d) { return AddGroup(d, u"abcdefghijklmnopqrstuvwxy"); },
+         EditStatus::BadName},
+        {"control character", [](CDBManager& d) { return AddUser(d, u"bo\nb", u"Kids"); },
+         EditStatus::BadName},
+        {"C1 control character", [](CDBManager& d) { return AddGroup(d, u"K\u009Bids"); },
          EditStatus::BadName},
         {"wildcard", [](CDBManager& d) { return AddGroup(d, u"K*"); }, EditStatus::BadName},
         {"All Users", [](CDBManager& d) { return AddGroup(d, u"all users"); }, EditStatus::BadName},

@@ -86,6 +86,15 @@ ZEN_CHILD(mutex_try) {
     }
 }
 
+// As "nobody": 0 when a wait of up to ten seconds ends with the lock taken over.
+ZEN_CHILD(mutex_take_over_as_nobody) {
+    NamedMutex mutex;
+    if (!test::DropToNobody() || !mutex.Open(kName)) {
+        return test::OpenFailure();
+    }
+    return mutex.Lock(10s) == LockResult::Abandoned ? 0 : 1;
+}
+
 class NamedMutexTest : public test::RootedTest {
 protected:
     Child StartHolder() {
@@ -183,6 +192,94 @@ TEST_F(NamedMutexTest, UnopenedMutexFails) {
     mutex.Close();
     EXPECT_FALSE(mutex.IsOpen());
     EXPECT_EQ(mutex.Lock(), LockResult::Failed);
+}
+
+void WriteOwnerWord(uint64_t owner) {
+    UniqueFd fd(::open((paths::RunDir() / kName).c_str(), O_WRONLY | O_CLOEXEC));
+    ASSERT_TRUE(fd);
+    ASSERT_EQ(::pwrite(fd.get(), &owner, sizeof owner, 8), static_cast<ssize_t>(sizeof owner));
+}
+
+// A word that names a thread which does not hold the lock is taken over, whoever it names:
+// a dead or absent thread at once, a thread of this very process that holds nothing once the
+// claim has stood a moment. A live process is checked for the object in its memory map where
+// that map can be read, and root's patience ends the wait where it cannot (a container
+// without CAP_SYS_PTRACE).
+TEST_F(NamedMutexTest, ForgedOwnerWordsAreTakenOver) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "another process's memory map can be read only as root";
+    }
+    NamedMutex mutex;
+    ASSERT_TRUE(mutex.Open(kName));
+    const uint64_t self =
+        (static_cast<uint64_t>(::getpid()) << 32) | static_cast<uint32_t>(::getpid());
+    const struct {
+        const char* what;
+        uint64_t word;
+        std::chrono::milliseconds within;
+    } cases[] = {
+        {"no process", uint64_t{0x7FFFFFF0} << 32 | 0x7FFFFFF0, 100ms},
+        {"garbage", 0xA5A5A5A5A5A5A5A5, 100ms},
+        {"this process's main thread, holding nothing", self, 500ms},
+        {"pid 1, which never mapped it", uint64_t{1} << 32 | 1, 1500ms},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteOwnerWord(c.word);
+        const auto start = std::chrono::steady_clock::now();
+        std::thread([&] {
+            EXPECT_EQ(mutex.Lock(5s), LockResult::Abandoned);
+            mutex.Unlock();
+        }).join();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, c.within);
+    }
+}
+
+// A claim another account cannot check (pid 1's memory map is root's) does not hold it for
+// good either.
+TEST_F(NamedMutexTest, ClaimsAUserCannotCheckLastFiveSeconds) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "turning into nobody needs root";
+    }
+    ASSERT_EQ(::chmod(root.path().c_str(), 0755), 0);
+    NamedMutex mutex;
+    ASSERT_TRUE(mutex.Open(kName));
+    WriteOwnerWord(uint64_t{1} << 32 | 1);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(RunChild("mutex_take_over_as_nobody"), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 8s);
+}
+
+// Root does not wait for ever on another process that keeps the lock: after a second of
+// waiting, it takes it over. Others wait on.
+TEST_F(NamedMutexTest, RootTakesOverALockHeldTooLong) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "the take-over is root's";
+    }
+    NamedMutex mutex;
+    ASSERT_TRUE(mutex.Open(kName));
+    Child holder = StartHolder();
+    EXPECT_EQ(mutex.Lock(500ms), LockResult::TimedOut);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(mutex.Lock(5s), LockResult::Abandoned);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+    // The holder's release no longer frees what root now holds.
+    EXPECT_EQ(RunChild("mutex_try"), 1);
+    mutex.Unlock();
+    EXPECT_EQ(RunChild("mutex_try"), 0);
+}
+
+// A Lock without a time-out waits at most the process's default limit, once one is set.
+TEST_F(NamedMutexTest, DefaultWaitLimitBoundsLocksWithoutATimeOut) {
+    NamedMutex mutex;
+    ASSERT_TRUE(mutex.Open(kName));
+    Child holder = StartHolder();
+    NamedMutex::SetDefaultWaitLimit(200ms);
+    const auto start = std::chrono::steady_clock::now();
+    const LockResult result = mutex.Lock();
+    NamedMutex::SetDefaultWaitLimit(std::nullopt);
+    EXPECT_EQ(result, LockResult::TimedOut);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 900ms);
 }
 
 }  // namespace

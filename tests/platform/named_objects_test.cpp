@@ -2,9 +2,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <functional>
+#include <thread>
 
 #include "platform/named_event.h"
 #include "platform/named_mutex.h"
@@ -33,6 +35,49 @@ ZEN_CHILD(mutex_as_nobody) {
         return test::OpenFailure();
     }
     return Holds(mutex.Lock(5s)) ? 0 : 1;
+}
+
+// With the guard on, as the service runs: the mutex's and the event's files are cut to
+// nothing under their mappings. Touching them must not end the process; Refresh maps the
+// objects again, the event's waiter then hears pulses on the new file, and the lock is one
+// with every other handle's again. 0 when all of that holds.
+ZEN_CHILD(cut_under_the_guard) {
+    GuardNamedObjectMappings();
+    NamedMutex mutex;
+    NamedEvent event;
+    if (!mutex.Open(kMutexName) || !event.Open(test::kEventName)) {
+        return test::OpenFailure();
+    }
+    std::atomic<int> woken{0};
+    std::thread waiter([&] { woken = event.WaitForChange(event.Generation(), 10s) ? 1 : 2; });
+    std::this_thread::sleep_for(50ms);
+    for (const char* name : {kMutexName, test::kEventName}) {
+        if (::truncate(test::ObjectFile(name).c_str(), 0) != 0) {
+            return 3;
+        }
+    }
+    if (!Holds(mutex.Lock(1s))) {  // touches the cut pages
+        return 4;
+    }
+    mutex.Unlock();
+    if (!mutex.Refresh() || !event.Refresh()) {
+        return 5;
+    }
+    NamedEvent pulser;
+    if (!pulser.Open(test::kEventName) || !pulser.Pulse()) {
+        return 6;
+    }
+    waiter.join();
+    if (woken != 1) {
+        return 7;
+    }
+    NamedMutex other;
+    if (!other.Open(kMutexName) || mutex.Lock() != LockResult::Acquired) {
+        return 8;
+    }
+    LockResult elsewhere = LockResult::Failed;
+    std::thread([&] { elsewhere = other.Lock(0ms); }).join();
+    return elsewhere == LockResult::TimedOut ? 0 : 9;
 }
 
 int RunEventOp(const std::string& who, const std::string& access, const std::string& op) {
@@ -111,6 +156,10 @@ TEST_F(NamedObjectsTest, UserCannotReplaceARootFileAndNeverFollowsIt) {
         EXPECT_EQ(test::ReadAll(Precious()), "precious");
         fs::remove(object);
     }
+}
+
+TEST_F(NamedObjectsTest, CutFilesNeitherKillNorDeafenAGuardedProcess) {
+    EXPECT_EQ(RunChild("cut_under_the_guard"), 0);
 }
 
 TEST_F(NamedObjectsTest, ModesAreExactWhateverTheUmask) {

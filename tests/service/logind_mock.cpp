@@ -50,6 +50,10 @@ void LogindMock::AddSession(const std::string& id, unsigned uid, const std::stri
     Command("session " + id + " " + std::to_string(uid) + " " + user);
 }
 
+void LogindMock::AddGreeterSession(const std::string& id, unsigned uid, const std::string& user) {
+    Command("greeter " + id + " " + std::to_string(uid) + " " + user);
+}
+
 void LogindMock::Activate(const std::string& id) {
     Command("activate " + id);
 }

@@ -20,6 +20,8 @@ public:
 
     // A new active session of seat0, announced as logind does (SessionNew).
     void AddSession(const std::string& id, unsigned uid, const std::string& user);
+    // The same, as the login screen's session (class greeter).
+    void AddGreeterSession(const std::string& id, unsigned uid, const std::string& user);
     // Makes an existing session the active one of seat0.
     void Activate(const std::string& id);
     // The methods called on logind's manager so far, oldest first: "METHOD ARGUMENTS...".

@@ -1,9 +1,10 @@
-#!/usr/bin/python3
+#!/ usr / bin / python3
 """A private system bus with python3-dbusmock's logind template, for the session tests.
 
 Starts dbus-daemon on a socket in the given folder and dbusmock's logind on it, prints
 "ADDRESS <bus address>", then takes one command per line on standard input and answers "OK":
   session ID UID NAME   a new active session on seat0, announced with SessionNew
+  greeter ID UID NAME   the same, of class "greeter" (the login screen)
   activate ID           makes an existing session seat0's active one
   calls                 one line "CALL METHOD ARGUMENTS..." per method called on the manager
 Ends both processes when standard input closes.
@@ -47,10 +48,14 @@ def main():
         print(f"ADDRESS {address}", flush=True)
         for line in sys.stdin:
             words = line.split()
-            if words[:1] == ["session"]:
+            if words[:1] in (["session"], ["greeter"]):
                 session_id, uid, name = words[1], int(words[2]), words[3]
                 path = manager.AddSession(session_id, "seat0", dbus.UInt32(uid), name, True,
                                           dbus_interface="org.freedesktop.DBus.Mock")
+                if words[0] == "greeter":
+                    bus.get_object(LOGIND, path).Set(
+                        "org.freedesktop.login1.Session", "Class", "greeter",
+                        dbus_interface="org.freedesktop.DBus.Properties")
                 manager.EmitSignal("org.freedesktop.login1.Manager", "SessionNew", "so",
                                    [session_id, dbus.ObjectPath(path)],
                                    dbus_interface="org.freedesktop.DBus.Mock")

@@ -7,6 +7,9 @@
 
 #include <endian.h>
 
+#include <filesystem>
+#include <thread>
+
 #include "platform/clock.h"
 #include "platform/local_time.h"
 #include "platform/root.h"
@@ -15,6 +18,7 @@
 #include "service/zensvc_process.h"
 #include "support/child_process.h"
 #include "support/temp_root.h"
+#include "zenctl/zenctl_runner.h"
 
 namespace zen::test {
 namespace {
@@ -88,6 +92,25 @@ TEST_F(ServiceRunTest, TicksAfterFiveSecondsServesTheClockAndStopsOnlyForRoot) {
     EXPECT_EQ(service.WaitExit(5s), std::optional<int>(129)) << service.Stderr();
     EXPECT_FALSE(ConnectUnix(paths::TimeSocket()));
     EXPECT_EQ(root.ErrorLog(), "");
+}
+
+// A database that cannot be opened is tried again at every tick, and said once, not every 5 s.
+TEST_F(ServiceRunTest, RetriesAMissingDatabaseAtEveryTickAndSaysSoOnce) {
+    CreateDatabase();
+    WriteAll(root / "run/zentimo/seat", "alice\n");
+    // Never run before, the service has no copy to put the users table back from.
+    std::filesystem::remove(paths::DataDir() / "ZenUsr.dat");
+    ZensvcProcess service({"-debug"});
+    std::this_thread::sleep_for(10500ms);  // two ticks
+    EXPECT_EQ(CountLines(service.Stderr(), "Error opening database"), 1) << service.Stderr();
+    EXPECT_EQ(CountLines(service.Stderr(), "zensvc: tick:"), 0);
+
+    const ZenctlResult made = Zenctl({"init"});
+    ASSERT_EQ(made.code, 0) << made.err;
+    EXPECT_TRUE(service.WaitForLines("console user \"alice\", rules of \"Guests\"", 1, 7s))
+        << service.Stderr();
+    EXPECT_EQ(CountLines(root.ErrorLog(), "Error opening database"), 1);
+    EXPECT_EQ(CountLines(root.ErrorLog(), "Unable to open the ZenUsr"), 1) << root.ErrorLog();
 }
 
 }  // namespace

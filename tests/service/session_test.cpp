@@ -25,6 +25,15 @@ TEST_F(SessionTest, ConsoleUserIsTheActiveSessionsUserOfSeat0) {
     EXPECT_EQ(ConsoleUserName(), "carol");
     EXPECT_EQ(SessionUserName("c2"), "dave");
     EXPECT_EQ(SessionUserName("c9"), "");
+    // The login screen and system accounts are nobody.
+    logind.AddGreeterSession("g1", 1003, "lightdm");
+    EXPECT_EQ(ConsoleUserName(), "");
+    logind.AddSession("s1", 120, "sddm");
+    EXPECT_EQ(ConsoleUserName(), "");
+    EXPECT_EQ(SessionUserName("g1"), "");
+    EXPECT_EQ(SessionUserName("s1"), "");
+    logind.Activate("c1");
+    EXPECT_EQ(ConsoleUserName(), "carol");
     // A seat file stands in for the seat when there is one.
     WriteAll(root / "run/zentimo/seat", "erin\n");
     EXPECT_EQ(ConsoleUserName(), "erin");

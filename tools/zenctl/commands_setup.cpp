@@ -1,4 +1,7 @@
 // paths and init: where the database lives, and making it.
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <ostream>
@@ -10,6 +13,7 @@
 #include "common/db/rules_model.h"
 #include "common/db/usage_state.h"
 #include "platform/root.h"
+#include "platform/shared_file.h"
 #include "platform/text.h"
 #include "tools/zenctl/commands.h"
 #include "tools/zenctl/password_gate.h"
@@ -71,6 +75,10 @@ void RunInit(Session& session, const Words&) {
     if (!EnsureSharedDirectories()) {
         throw CommandError(kExitNoDatabase,
                            "cannot make the data directories under " + Root().string());
+    }
+    // Every account's processes log their failures there.
+    if (const UniqueFd log = OpenSharedFile(paths::ErrorLog(), O_WRONLY | O_CREAT, 0666)) {
+        ::fchmod(log.get(), 0666);
     }
     CDBManager creator;
     if (std::filesystem::exists(OptionsFilePath())) {
