@@ -1,0 +1,80 @@
+#include "panel/controls/label_ctrl.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+#include "panel/fonts.h"
+
+namespace zen::panel {
+
+CLabelCtrl::CLabelCtrl(int controlId, const QString& text, QWidget* parent, Qt::Alignment alignment)
+    : ZenControl(controlId, parent), text_(text), alignment_(alignment) {
+    setCursor(Qt::PointingHandCursor);
+}
+
+void CLabelCtrl::setText(const QString& text) {
+    text_ = text;
+    update();
+}
+
+void CLabelCtrl::setTextColour(const QColor& colour) {
+    colour_ = colour;
+    update();
+}
+
+void CLabelCtrl::setClickable(bool clickable) {
+    clickable_ = clickable;
+    setCursor(clickable ? Qt::PointingHandCursor : Qt::ArrowCursor);
+}
+
+void CLabelCtrl::setBold(bool bold) {
+    bold_ = bold;
+    update();
+}
+
+void CLabelCtrl::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const bool strong = pressed_ || bold_;
+    const bool underline = hovered_ && clickable_;
+    painter.setFont(Font(strong ? (underline ? PanelFont::LinkBoldUnderlined : PanelFont::LinkBold)
+                                : (underline ? PanelFont::LinkUnderlined : PanelFont::Link)));
+    painter.setPen(isEnabled() ? colour_ : palette().color(QPalette::Disabled, QPalette::Text));
+    painter.drawText(rect(), alignment_ | Qt::AlignVCenter | Qt::TextSingleLine, text_);
+}
+
+void CLabelCtrl::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && clickable_) {
+        pressed_ = true;
+        update();
+    }
+}
+
+void CLabelCtrl::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        return;
+    }
+    const bool wasPressed = pressed_;
+    pressed_ = false;
+    update();
+    if (wasPressed && rect().contains(event->position().toPoint())) {
+        Notify();
+    }
+}
+
+void CLabelCtrl::mouseMoveEvent(QMouseEvent* event) {
+    if (forwardMoves_) {
+        event->ignore();
+    }
+}
+
+void CLabelCtrl::enterEvent(QEnterEvent*) {
+    hovered_ = true;
+    update();
+}
+
+void CLabelCtrl::leaveEvent(QEvent*) {
+    hovered_ = false;
+    update();
+}
+
+}  // namespace zen::panel

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "panel/controls/zen_control.h"
+#include "panel/pictures.h"
+
+namespace zen::panel {
+
+// A picture button: the normal picture, the pressed one while the mouse holds it, the
+// disabled one (when the set has it) while disabled; the caption centred in bold.
+class CZenButtonCtrl : public ZenControl {
+    Q_OBJECT
+public:
+    CZenButtonCtrl(int controlId, const QString& caption, ButtonPictures pictures, QWidget* parent);
+    const QString& caption() const { return caption_; }
+    void setCaption(const QString& caption);
+    bool isPressed() const { return pressed_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    QString caption_;
+    ButtonPictures pictures_;
+    bool pressed_ = false;
+};
+
+}  // namespace zen::panel

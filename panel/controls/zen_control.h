@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QWidget>
+
+namespace zen::panel {
+
+// The identifiers of the standard dialog commands the panel's controls send.
+inline constexpr int kIdOk = 1;
+inline constexpr int kIdCancel = 2;
+
+// The base of the custom-drawn controls: like a static control it carries a control
+// identifier (which the layout file and the parent's command handling use), and a control
+// that acts tells its parent by `command` with that identifier, as a standard button does.
+class ZenControl : public QWidget {
+    Q_OBJECT
+public:
+    ZenControl(int controlId, QWidget* parent);
+    int controlId() const { return controlId_; }
+
+signals:
+    void command(int controlId);
+
+protected:
+    void Notify() { emit command(controlId_); }
+
+private:
+    int controlId_;
+};
+
+}  // namespace zen::panel

@@ -1,0 +1,43 @@
+#include "panel/dialog_widgets.h"
+
+#include <QLabel>
+#include <QLineEdit>
+
+#include "common/db/rules_editor.h"
+#include "panel/controls/dlg_base.h"
+#include "panel/fonts.h"
+#include "panel/pictures.h"
+
+namespace zen::panel {
+
+QLineEdit* NewPasswordEdit(QWidget* parent, int controlId, QRect geometry) {
+    auto* edit = new QLineEdit(parent);
+    SetControlId(edit, controlId);
+    edit->setEchoMode(QLineEdit::Password);
+    edit->setMaxLength(static_cast<int>(kMaxPasswordUnits));
+    edit->setGeometry(geometry);
+    return edit;
+}
+
+QLabel* NewTextLabel(QWidget* parent, int controlId, const QString& text, QRect geometry) {
+    auto* label = new QLabel(text, parent);
+    SetControlId(label, controlId);
+    label->setWordWrap(true);
+    label->setFont(Font(PanelFont::Regular));
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colours::kLabel);
+    label->setPalette(palette);
+    label->setGeometry(geometry);
+    return label;
+}
+
+std::u16string ToU16(const QString& text) {
+    return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()),
+                          static_cast<std::size_t>(text.size()));
+}
+
+QString FromU16(std::u16string_view text) {
+    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace zen::panel
