@@ -23,6 +23,7 @@ QLabel* NewTextLabel(QWidget* parent, int controlId, const QString& text, QRect 
     auto* label = new QLabel(text, parent);
     SetControlId(label, controlId);
     label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label->setFont(Font(PanelFont::Regular));
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, colours::kLabel);

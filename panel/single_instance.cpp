@@ -12,6 +12,7 @@ namespace zen::panel {
 namespace {
 
 constexpr int kConnectMilliseconds = 1000;
+constexpr int kAnswerMilliseconds = 2000;
 
 // The session: logind's id where there is one, else the display the panel draws on.
 QString SessionKey() {
@@ -35,16 +36,25 @@ QString SingleInstance::ServerPath() {
            QString("/zencp-%1-%2").arg(::getuid()).arg(key);
 }
 
-bool SingleInstance::SendToRunning(const QByteArray& request) {
+bool SingleInstance::SendToRunning(const QByteArray& request, bool* answered) {
     QLocalSocket socket;
     socket.connectToServer(ServerPath());
     if (!socket.waitForConnected(kConnectMilliseconds)) {
         return false;
     }
     socket.write(request + '\n');
-    const bool sent = socket.waitForBytesWritten(kConnectMilliseconds);
+    if (!socket.waitForBytesWritten(kConnectMilliseconds)) {
+        return false;
+    }
+    // A busy panel still counts as running: its answer is only waited for a moment.
+    while (!socket.canReadLine() && socket.waitForReadyRead(kAnswerMilliseconds)) {
+    }
+    const bool gotAnswer = socket.canReadLine() && socket.readLine().trimmed() == kAnswer;
+    if (answered != nullptr) {
+        *answered = gotAnswer;
+    }
     socket.disconnectFromServer();
-    return sent;
+    return true;
 }
 
 bool SingleInstance::Listen() {
@@ -63,7 +73,9 @@ bool SingleInstance::Listen() {
             connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
             connect(client, &QLocalSocket::readyRead, this, [this, client] {
                 while (client->canReadLine()) {
-                    emit requestReceived(client->readLine().trimmed());
+                    const QByteArray request = client->readLine().trimmed();
+                    client->write(QByteArray(kAnswer) + '\n');
+                    emit requestReceived(request);
                 }
             });
         }

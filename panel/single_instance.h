@@ -17,14 +17,18 @@ public:
     // What a later start asks of the running panel.
     static constexpr char kShowHint[] = "hint";   // show balloon 207
     static constexpr char kOpenPanel[] = "open";  // open the main window ("-open")
+    // Every request is answered with this line once the panel's event loop took it; an
+    // unknown request does nothing else (a monitor can ask whether the panel is up).
+    static constexpr char kAnswer[] = "ok";
 
     explicit SingleInstance(QObject* parent);
 
     // The socket of this user's panel in this session.
     static QString ServerPath();
 
-    // Hands `request` to the running panel of the session; false when none runs.
-    static bool SendToRunning(const QByteArray& request);
+    // Hands `request` to the running panel of the session and waits a moment for its answer;
+    // false when none runs. `answered` tells whether the answer came.
+    static bool SendToRunning(const QByteArray& request, bool* answered = nullptr);
 
     // Becomes the session's panel; a socket left by a dead panel is replaced. False when the
     // socket cannot be made.

@@ -5,9 +5,11 @@
 #include "panel/main_window.h"
 #include "panel/panel_app.h"
 #include "panel/password_dialog.h"
+#include "panel/single_instance.h"
 #include "panel/tray.h"
 #include "panel_fixture.h"
 #include "support/child_process.h"
+#include "support/eventually.h"
 
 #include <QLineEdit>
 
@@ -64,9 +66,10 @@ TEST_F(AppTest, ASecondStartInTheSessionLeavesTheHintOnTheFirstAndEnds) {
 
     QProcess second;
     second.start(ZENCP_PATH, {"-h"});
+    ASSERT_TRUE(second.waitForStarted());
+    EXPECT_TRUE(balloons.wait(10000));  // the loop runs, so the first panel answers at once
     ASSERT_TRUE(second.waitForFinished(20000));
     EXPECT_EQ(second.exitCode(), 0);
-    EXPECT_TRUE(balloons.wait(5000));
     ASSERT_EQ(balloons.count(), 1);
     EXPECT_TRUE(balloons[0][1].toString().startsWith("The Control  Panel can be opened anytime"));
     EXPECT_FALSE(first.mainWindow()->isVisible());
@@ -92,6 +95,67 @@ TEST_F(AppTest, WithoutOptionsTheDatabaseErrorIsShownAndTheProgramEnds) {
     CloseNextMessage(&message);
     EXPECT_EQ(panel.Start(), CZenCPApp::kExitFailed);
     EXPECT_EQ(message, "Error opening database\nCode: 0x7A00FC03");
+}
+
+}  // namespace
+}  // namespace zen::panel::test
+
+namespace zen::panel::test {
+namespace {
+
+TEST_F(AppTest, WithoutATrayMessagesBecomeDesktopNotifications) {
+    QProcess bus;
+    bus.start("/usr/bin/python3", {PANEL_TEST_DIR "/notifications_mock.py",
+                                   QString::fromStdString(root.path().string())});
+    ASSERT_TRUE(bus.waitForReadyRead(20000)) << bus.readAllStandardError().toStdString();
+    const QString line = QString::fromUtf8(bus.readLine()).trimmed();
+    ASSERT_TRUE(line.startsWith("ADDRESS ")) << line.toStdString();
+
+    // The offscreen platform has no tray, as a desktop without one.
+    QProcess panel;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("DBUS_SESSION_BUS_ADDRESS", line.mid(8));
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    panel.setProcessEnvironment(environment);
+    panel.start(ZENCP_PATH, {});
+    ASSERT_TRUE(panel.waitForStarted());
+    bool answered = false;
+    ASSERT_TRUE(zen::test::Eventually(
+        [&] { return SingleInstance::SendToRunning("ping", &answered) && answered; }));
+
+    ASSERT_EQ(zen::test::RunChild("leave_message"), 0);
+    const auto log = root / "notifications.log";
+    EXPECT_TRUE(zen::test::Eventually([&] {
+        return zen::test::ReadAll(log).find("Internet access is not allowed now") !=
+               std::string::npos;
+    })) << zen::test::ReadAll(log);
+    EXPECT_NE(zen::test::ReadAll(log).find("Notify"), std::string::npos);
+
+    panel.terminate();
+    panel.waitForFinished();
+    bus.closeWriteChannel();
+    bus.waitForFinished();
+}
+
+}  // namespace
+}  // namespace zen::panel::test
+
+namespace zen::panel::test {
+namespace {
+
+TEST_F(AppTest, WithoutATrayASecondStartWithOpenOpensTheRunningPanel) {
+    CZenCPApp first({"zencp"});
+    ASSERT_FALSE(first.Start().has_value());
+    QProcess second;
+    second.start(ZENCP_PATH, {"-open"});
+    ASSERT_TRUE(second.waitForStarted());
+    // The second start waits for the first panel's answer, so the loop must run meanwhile.
+    for (int i = 0; i < 500 && !first.mainWindow()->isVisible(); ++i) {
+        Spin(10);
+    }
+    EXPECT_TRUE(first.mainWindow()->isVisible());  // no password: no prompt
+    ASSERT_TRUE(second.waitForFinished(20000));
+    EXPECT_EQ(second.exitCode(), 0);
 }
 
 }  // namespace

@@ -140,3 +140,42 @@ TEST(ToolTipSwitch, OffStopsEveryTipOfTheProcess) {
 
 }  // namespace
 }  // namespace zen::panel::test
+
+#include "panel/layout_file.h"
+#include "panel/pages/overview_page.h"
+
+namespace zen::panel::test {
+namespace {
+
+class LayoutOverrideTest : public zen::test::RootedTest {
+protected:
+    CZenButtonCtrl* Button(QWidget& page, int id) {
+        for (auto* button : page.findChildren<CZenButtonCtrl*>()) {
+            if (button->controlId() == id) {
+                return button;
+            }
+        }
+        return nullptr;
+    }
+};
+
+TEST_F(LayoutOverrideTest, TheLayoutFileMovesControlsAndRecordModeWritesThem) {
+    const OverviewSpec& computer = OverviewSpecs()[0];
+    ASSERT_TRUE(WriteLayoutRect(computer.templateId, 1001, {300, 400, 420, 430}));
+    {
+        OverviewPage page(computer, nullptr);
+        EXPECT_EQ(Button(page, 1001)->geometry(), QRect(300, 400, 120, 30));
+        EXPECT_NE(Button(page, 1000)->geometry().topLeft(), QPoint(300, 400));
+    }
+
+    const OverviewSpec& settings = OverviewSpecs()[6];
+    ::setenv("ZEN_LAYOUT_RECORD", "1", 1);
+    OverviewPage recorded(settings, nullptr);
+    ::unsetenv("ZEN_LAYOUT_RECORD");
+    const QRect where = Button(recorded, 1089)->geometry();
+    EXPECT_EQ(ReadLayoutRect(settings.templateId, 1089),
+              (LayoutRect{where.left(), where.top(), where.right() + 1, where.bottom() + 1}));
+}
+
+}  // namespace
+}  // namespace zen::panel::test
