@@ -75,6 +75,8 @@ bool SingleInstance::Listen() {
                 while (client->canReadLine()) {
                     const QByteArray request = client->readLine().trimmed();
                     client->write(QByteArray(kAnswer) + '\n');
+                    // Sent before the request is handled, which may open a modal prompt.
+                    client->flush();
                     emit requestReceived(request);
                 }
             });
