@@ -4,7 +4,6 @@
 
 #include "common/db/rules_editor.h"
 #include "panel/controls/title_ctrl.h"
-#include "panel/controls/zen_button_ctrl.h"
 #include "panel/dialog_widgets.h"
 #include "panel/message_box.h"
 #include "panel/strings.h"
@@ -32,27 +31,30 @@ CDlgChangePassword::CDlgChangePassword(CDBManager& db, const QString& oldPasswor
     new_ = NewPasswordEdit(this, 1001, QRect(18, 128, 324, 24));
     NewTextLabel(this, 1013, Text(178), QRect(18, 160, 320, 18));
     repeat_ = NewPasswordEdit(this, 1002, QRect(18, 180, 324, 24));
-    auto* ok = new CZenButtonCtrl(kIdOk, Text(249), kPageButtons, this);
-    ok->setGeometry(140, 222, 96, 28);
-    auto* cancel = new CZenButtonCtrl(kIdCancel, Text(191), kPageButtons, this);
-    cancel->setGeometry(246, 222, 96, 28);
-    connect(ok, &CZenButtonCtrl::command, this, &CDlgChangePassword::accept);
-    connect(cancel, &CZenButtonCtrl::command, this, &CDlgChangePassword::reject);
+    AddOkCancelButtons(this, 222);
     FinishInit();
     new_->setFocus();
 }
 
 void CDlgChangePassword::accept() {
-    if (new_->text() != repeat_->text()) {
-        ShowMessage(this, 181, QMessageBox::Warning);
-        return;
+    if (StoreNewPassword(db_, this, new_->text(), repeat_->text())) {
+        done(Accepted);
     }
-    if (SetAdminPassword(db_, ToU16(new_->text())) != EditStatus::Done) {
-        ShowEditFailure(this, EditStatus::SaveFailed);
-        return;
+}
+
+bool StoreNewPassword(CDBManager& db, QWidget* parent, const QString& password,
+                      const QString& repeated) {
+    if (password != repeated) {
+        ShowMessage(parent, 181, QMessageBox::Warning);
+        return false;
     }
-    ShowMessage(this, 182, QMessageBox::Information);
-    done(Accepted);
+    const EditStatus status = SetAdminPassword(db, ToU16(password));
+    if (status != EditStatus::Done) {
+        ShowEditFailure(parent, status);
+        return false;
+    }
+    ShowMessage(parent, 182, QMessageBox::Information);
+    return true;
 }
 
 }  // namespace zen::panel

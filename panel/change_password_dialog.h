@@ -29,4 +29,10 @@ private:
     QLineEdit* repeat_;
 };
 
+// Stores `password` when `repeated` equals it and says how that went (stays silent on nothing
+// else): "Passwords do not match", a save failure, or "Password has been changed". The tray's
+// dialog and the "Set Password" page both end here. True when stored.
+bool StoreNewPassword(CDBManager& db, QWidget* parent, const QString& password,
+                      const QString& repeated);
+
 }  // namespace zen::panel

@@ -1,12 +1,15 @@
 #include "panel/dialog_widgets.h"
 
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 
 #include "common/db/rules_editor.h"
 #include "panel/controls/dlg_base.h"
+#include "panel/controls/zen_button_ctrl.h"
 #include "panel/fonts.h"
 #include "panel/pictures.h"
+#include "panel/strings.h"
 
 namespace zen::panel {
 
@@ -30,6 +33,18 @@ QLabel* NewTextLabel(QWidget* parent, int controlId, const QString& text, QRect 
     label->setPalette(palette);
     label->setGeometry(geometry);
     return label;
+}
+
+void AddOkCancelButtons(QDialog* dialog, int top) {
+    constexpr int kWidth = 96;
+    constexpr int kHeight = 28;
+    constexpr int kMargin = 18;
+    auto* cancel = new CZenButtonCtrl(kIdCancel, Text(191), kPageButtons, dialog);
+    cancel->setGeometry(dialog->width() - kMargin - kWidth, top, kWidth, kHeight);
+    auto* ok = new CZenButtonCtrl(kIdOk, Text(249), kPageButtons, dialog);
+    ok->setGeometry(cancel->x() - 10 - kWidth, top, kWidth, kHeight);
+    QObject::connect(ok, &CZenButtonCtrl::command, dialog, &QDialog::accept);
+    QObject::connect(cancel, &CZenButtonCtrl::command, dialog, &QDialog::reject);
 }
 
 std::u16string ToU16(const QString& text) {

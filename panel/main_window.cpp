@@ -169,10 +169,6 @@ void CDlgZenCP::OpenPanel() {
     activateWindow();
 }
 
-void CDlgZenCP::Minimize() {
-    hide();
-}
-
 void CDlgZenCP::ClosePanel() {
     if (PasswordGate(db_, this).has_value()) {
         End();

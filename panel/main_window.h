@@ -23,7 +23,8 @@ class StopWatcher;
 
 // The main window and the session's control window: the section strip over the pages, the
 // tray icon with its menu and balloons, the password gate before opening, the clock-change
-// monitor and the stop from the system's removal. Closing it only hides it; the program ends
+// monitor and the stop from the system's removal. Closing it (the close button, Escape, the
+// window manager) only hides it, as minimizing to the tray does; the program ends
 // by "Close Control Panel" behind the password, or at once when the stop event is set.
 class CDlgZenCP : public CDlgBase {
     Q_OBJECT
@@ -45,7 +46,6 @@ public:
 
     // The tray's actions and the window's commands.
     void OpenPanel();
-    void Minimize();
     void ClosePanel();
     void Shutdown();
     void EnableFiltering();

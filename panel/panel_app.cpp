@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 
-#include "common/db/admin_password.h"
 #include "common/db/error_log.h"
 #include "common/db/object_names.h"
 #include "common/db/options_file.h"

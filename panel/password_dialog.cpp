@@ -5,7 +5,6 @@
 #include "common/db/admin_password.h"
 #include "common/db/db_manager.h"
 #include "panel/controls/title_ctrl.h"
-#include "panel/controls/zen_button_ctrl.h"
 #include "panel/dialog_widgets.h"
 #include "panel/message_box.h"
 #include "panel/strings.h"
@@ -31,12 +30,7 @@ CDlgPassword::CDlgPassword(std::u16string stored, QWidget* parent)
     title->setGeometry(16, 10, 300, 36);
     NewTextLabel(this, kPromptId, Text(251), QRect(18, 56, 300, 18));
     edit_ = NewPasswordEdit(this, kEditId, QRect(18, 78, 304, 24));
-    auto* ok = new CZenButtonCtrl(kIdOk, Text(249), kPageButtons, this);
-    ok->setGeometry(120, 122, 96, 28);
-    auto* cancel = new CZenButtonCtrl(kIdCancel, Text(191), kPageButtons, this);
-    cancel->setGeometry(226, 122, 96, 28);
-    connect(ok, &CZenButtonCtrl::command, this, &CDlgPassword::accept);
-    connect(cancel, &CZenButtonCtrl::command, this, &CDlgPassword::reject);
+    AddOkCancelButtons(this, 122);
     FinishInit();
     edit_->setFocus();
 }

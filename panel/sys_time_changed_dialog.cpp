@@ -6,7 +6,6 @@
 #include "common/db/db_manager.h"
 #include "common/db/rules_editor.h"
 #include "panel/controls/title_ctrl.h"
-#include "panel/controls/zen_button_ctrl.h"
 #include "panel/dialog_widgets.h"
 #include "panel/message_box.h"
 #include "panel/strings.h"
@@ -31,12 +30,7 @@ CDlgSysTimeChanged::CDlgSysTimeChanged(CDBManager& db, QWidget* parent)
     NewTextLabel(this, 1011, Text(308), QRect(18, 54, 344, 64));
     NewTextLabel(this, 1012, Text(258), QRect(18, 128, 344, 18));
     edit_ = NewPasswordEdit(this, 1000, QRect(18, 148, 344, 24));
-    auto* ok = new CZenButtonCtrl(kIdOk, Text(249), kPageButtons, this);
-    ok->setGeometry(160, 186, 96, 28);
-    auto* cancel = new CZenButtonCtrl(kIdCancel, Text(191), kPageButtons, this);
-    cancel->setGeometry(266, 186, 96, 28);
-    connect(ok, &CZenButtonCtrl::command, this, &CDlgSysTimeChanged::accept);
-    connect(cancel, &CZenButtonCtrl::command, this, &CDlgSysTimeChanged::reject);
+    AddOkCancelButtons(this, 186);
     FinishInit();
 }
 

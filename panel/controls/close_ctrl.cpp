@@ -1,6 +1,5 @@
 #include "panel/controls/close_ctrl.h"
 
-#include <QMouseEvent>
 #include <QPainter>
 
 #include "panel/pictures.h"
@@ -14,26 +13,11 @@ CCloseCtrl::CCloseCtrl(QWidget* parent) : ZenControl(kCloseId, parent) {
 
 void CCloseCtrl::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    Paint(painter, rect(), pressed_ ? Picture::ClosePressed : Picture::CloseNormal);
+    Paint(painter, rect(), isPressed() ? Picture::ClosePressed : Picture::CloseNormal);
 }
 
-void CCloseCtrl::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) {
-        pressed_ = true;
-        update();
-    }
-}
-
-void CCloseCtrl::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton) {
-        return;
-    }
-    const bool wasPressed = pressed_;
-    pressed_ = false;
-    update();
-    if (wasPressed && rect().contains(event->position().toPoint())) {
-        emit command(kIdCancel);
-    }
+void CCloseCtrl::Clicked() {
+    emit command(kIdCancel);
 }
 
 }  // namespace zen::panel

@@ -15,6 +15,8 @@ namespace zen::panel {
 namespace {
 
 constexpr char kControlIdProperty[] = "zenControlId";
+// How long a tool tip stays up.
+constexpr int kToolTipMilliseconds = 8000;
 
 }  // namespace
 
@@ -47,6 +49,9 @@ void CDlgBase::AddCloseButton() {
 
 void CDlgBase::FinishInit() {
     ApplyLayoutFile();
+    for (QWidget* child : findChildren<QWidget*>()) {
+        child->setToolTipDuration(kToolTipMilliseconds);
+    }
     if (close_ != nullptr) {
         close_->move(width() - close_->width() - 2, 2);
         close_->raise();

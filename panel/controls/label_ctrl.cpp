@@ -34,31 +34,12 @@ void CLabelCtrl::setBold(bool bold) {
 
 void CLabelCtrl::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    const bool strong = pressed_ || bold_;
+    const bool strong = isPressed() || bold_;
     const bool underline = hovered_ && clickable_;
     painter.setFont(Font(strong ? (underline ? PanelFont::LinkBoldUnderlined : PanelFont::LinkBold)
                                 : (underline ? PanelFont::LinkUnderlined : PanelFont::Link)));
     painter.setPen(isEnabled() ? colour_ : palette().color(QPalette::Disabled, QPalette::Text));
     painter.drawText(rect(), alignment_ | Qt::AlignVCenter | Qt::TextSingleLine, text_);
-}
-
-void CLabelCtrl::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton && clickable_) {
-        pressed_ = true;
-        update();
-    }
-}
-
-void CLabelCtrl::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton) {
-        return;
-    }
-    const bool wasPressed = pressed_;
-    pressed_ = false;
-    update();
-    if (wasPressed && rect().contains(event->position().toPoint())) {
-        Notify();
-    }
 }
 
 void CLabelCtrl::mouseMoveEvent(QMouseEvent* event) {

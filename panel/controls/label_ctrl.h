@@ -25,8 +25,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
+    bool TakesPress() const override { return clickable_; }
     void mouseMoveEvent(QMouseEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
@@ -39,7 +38,6 @@ private:
     bool bold_ = false;
     bool forwardMoves_ = false;
     bool hovered_ = false;
-    bool pressed_ = false;
 };
 
 }  // namespace zen::panel

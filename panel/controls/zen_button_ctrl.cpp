@@ -23,42 +23,27 @@ void CZenButtonCtrl::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const bool showDisabled = !isEnabled() && pictures_.disabled.has_value();
     Paint(painter, rect(),
-          showDisabled ? *pictures_.disabled
-          : pressed_   ? pictures_.pressed
-                       : pictures_.normal);
+          showDisabled  ? *pictures_.disabled
+          : isPressed() ? pictures_.pressed
+                        : pictures_.normal);
     painter.setFont(Font(PanelFont::ButtonCaption));
     painter.setPen(showDisabled ? colours::kDisabledCaption : QColor(Qt::white));
     QRect text = rect().translated(-1, -1);
-    if (pressed_) {
+    if (isPressed()) {
         text.translate(3, 1);
     }
     painter.drawText(text, Qt::AlignCenter | Qt::TextSingleLine, caption_);
 }
 
 void CZenButtonCtrl::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton) {
-        return;
+    if (event->button() == Qt::LeftButton) {
+        setFocus(Qt::MouseFocusReason);
     }
-    setFocus(Qt::MouseFocusReason);
-    pressed_ = true;
-    update();
-}
-
-void CZenButtonCtrl::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton) {
-        return;
-    }
-    const bool wasPressed = pressed_;
-    pressed_ = false;
-    update();
-    if (wasPressed && rect().contains(event->position().toPoint())) {
-        Notify();
-    }
+    ZenControl::mousePressEvent(event);
 }
 
 void CZenButtonCtrl::changeEvent(QEvent* event) {
     if (event->type() == QEvent::EnabledChange) {
-        pressed_ = false;
         update();
     }
     ZenControl::changeEvent(event);

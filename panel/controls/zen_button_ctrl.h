@@ -13,18 +13,15 @@ public:
     CZenButtonCtrl(int controlId, const QString& caption, ButtonPictures pictures, QWidget* parent);
     const QString& caption() const { return caption_; }
     void setCaption(const QString& caption);
-    bool isPressed() const { return pressed_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
     QString caption_;
     ButtonPictures pictures_;
-    bool pressed_ = false;
 };
 
 }  // namespace zen::panel

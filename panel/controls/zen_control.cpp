@@ -1,5 +1,7 @@
 #include "panel/controls/zen_control.h"
 
+#include <QMouseEvent>
+
 #include "panel/controls/dlg_base.h"
 
 namespace zen::panel {
@@ -8,6 +10,26 @@ ZenControl::ZenControl(int controlId, QWidget* parent) : QWidget(parent), contro
     SetControlId(this, controlId);
     // Drawn transparently over the background picture.
     setAutoFillBackground(false);
+}
+
+void ZenControl::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || !TakesPress()) {
+        return;
+    }
+    pressed_ = true;
+    update();
+}
+
+void ZenControl::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        return;
+    }
+    const bool wasPressed = pressed_;
+    pressed_ = false;
+    update();
+    if (wasPressed && rect().contains(event->position().toPoint())) {
+        Clicked();
+    }
 }
 
 }  // namespace zen::panel

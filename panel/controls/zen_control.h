@@ -16,6 +16,7 @@ class ZenControl : public QWidget {
 public:
     ZenControl(int controlId, QWidget* parent);
     int controlId() const { return controlId_; }
+    bool isPressed() const { return pressed_; }
 
 signals:
     void command(int controlId);
@@ -23,8 +24,18 @@ signals:
 protected:
     void Notify() { emit command(controlId_); }
 
+    // A click is taken as a standard button takes it: a left press, then the release inside
+    // the control (the mouse stays captured between the two); a release elsewhere, or one
+    // without a press, is nothing.
+    virtual void Clicked() { Notify(); }
+    // Whether a press counts now (a label that is no link takes none).
+    virtual bool TakesPress() const { return true; }
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
 private:
     int controlId_;
+    bool pressed_ = false;
 };
 
 }  // namespace zen::panel

@@ -5,6 +5,7 @@
 #include "common/db/admin_password.h"
 #include "common/db/db_manager.h"
 #include "common/db/rules_editor.h"
+#include "panel/change_password_dialog.h"
 #include "panel/controls/zen_button_ctrl.h"
 #include "panel/dialog_widgets.h"
 #include "panel/message_box.h"
@@ -48,16 +49,9 @@ void CDlgAddChangePassword::Apply() {
         ShowMessage(this, 179, QMessageBox::Warning);
         return;
     }
-    if (new_->text() != repeat_->text()) {
-        ShowMessage(this, 181, QMessageBox::Warning);
-        return;
+    if (StoreNewPassword(db_, this, new_->text(), repeat_->text())) {
+        Refresh();
     }
-    if (SetAdminPassword(db_, ToU16(new_->text())) != EditStatus::Done) {
-        ShowEditFailure(this, EditStatus::SaveFailed);
-        return;
-    }
-    ShowMessage(this, 182, QMessageBox::Information);
-    Refresh();
 }
 
 void RegisterSetPasswordPage(PageCatalog& catalog) {

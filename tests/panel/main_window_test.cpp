@@ -112,7 +112,7 @@ TEST_F(MainWindowTest, OpeningAsksThePasswordAndIgnoresRepeatsWhileVisibleOrAski
     EXPECT_EQ(prompts, 2);
 
     // Cancel refuses without a message.
-    window->Minimize();
+    window->reject();  // the close button: hidden, not ended
     CancelPrompt();
     window->OpenPanel();
     EXPECT_FALSE(window->isVisible());
