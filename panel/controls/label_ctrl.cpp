@@ -8,13 +8,9 @@
 namespace zen::panel {
 
 CLabelCtrl::CLabelCtrl(int controlId, const QString& text, QWidget* parent, Qt::Alignment alignment)
-    : ZenControl(controlId, parent), text_(text), alignment_(alignment) {
+    : ZenControl(controlId, parent), alignment_(alignment) {
+    setText(text);
     setCursor(Qt::PointingHandCursor);
-}
-
-void CLabelCtrl::setText(const QString& text) {
-    text_ = text;
-    update();
 }
 
 void CLabelCtrl::setTextColour(const QColor& colour) {
@@ -39,7 +35,7 @@ void CLabelCtrl::paintEvent(QPaintEvent*) {
     painter.setFont(Font(strong ? (underline ? PanelFont::LinkBoldUnderlined : PanelFont::LinkBold)
                                 : (underline ? PanelFont::LinkUnderlined : PanelFont::Link)));
     painter.setPen(isEnabled() ? colour_ : palette().color(QPalette::Disabled, QPalette::Text));
-    painter.drawText(rect(), alignment_ | Qt::AlignVCenter | Qt::TextSingleLine, text_);
+    painter.drawText(rect(), alignment_ | Qt::AlignVCenter | Qt::TextSingleLine, text());
 }
 
 void CLabelCtrl::mouseMoveEvent(QMouseEvent* event) {

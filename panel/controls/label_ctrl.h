@@ -14,8 +14,6 @@ public:
     CLabelCtrl(int controlId, const QString& text, QWidget* parent,
                Qt::Alignment alignment = Qt::AlignLeft);
 
-    const QString& text() const { return text_; }
-    void setText(const QString& text);
     void setTextColour(const QColor& colour);
     void setClickable(bool clickable);
     void setBold(bool bold);
@@ -31,7 +29,6 @@ protected:
     void leaveEvent(QEvent* event) override;
 
 private:
-    QString text_;
     Qt::Alignment alignment_;
     QColor colour_{138, 202, 202};
     bool clickable_ = true;

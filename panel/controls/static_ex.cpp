@@ -7,11 +7,8 @@
 namespace zen::panel {
 
 CStaticEX::CStaticEX(int controlId, const QString& text, QWidget* parent)
-    : ZenControl(controlId, parent), text_(text) {}
-
-void CStaticEX::setText(const QString& text) {
-    text_ = text;
-    update();
+    : ZenControl(controlId, parent) {
+    setText(text);
 }
 
 void CStaticEX::paintEvent(QPaintEvent*) {
@@ -26,7 +23,7 @@ void CStaticEX::paintEvent(QPaintEvent*) {
     painter.setFont(parentWidget() != nullptr ? parentWidget()->font() : font());
     painter.setPen(colours::kLabel);
     painter.drawText(rect().adjusted(2, 2, -2, -2), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
-                     text_);
+                     text());
 }
 
 }  // namespace zen::panel

@@ -10,14 +10,11 @@ class CStaticEX : public ZenControl {
     Q_OBJECT
 public:
     CStaticEX(int controlId, const QString& text, QWidget* parent);
-    const QString& text() const { return text_; }
-    void setText(const QString& text);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    QString text_;
 };
 
 }  // namespace zen::panel

@@ -9,11 +9,8 @@
 namespace zen::panel {
 
 CTitleCtrl::CTitleCtrl(int controlId, const QString& text, QWidget* parent, Qt::Alignment alignment)
-    : ZenControl(controlId, parent), text_(text), alignment_(alignment) {}
-
-void CTitleCtrl::setText(const QString& text) {
-    text_ = text;
-    update();
+    : ZenControl(controlId, parent), alignment_(alignment) {
+    setText(text);
 }
 
 void CTitleCtrl::paintEvent(QPaintEvent*) {
@@ -22,7 +19,7 @@ void CTitleCtrl::paintEvent(QPaintEvent*) {
     const QFont& font = Font(PanelFont::Title);
     painter.setFont(font);
     const QFontMetrics metrics(font);
-    const int textWidth = metrics.horizontalAdvance(text_);
+    const int textWidth = metrics.horizontalAdvance(text());
     int x = 0;
     if (alignment_ & Qt::AlignHCenter) {
         x = (width() - textWidth) / 2;
@@ -31,10 +28,10 @@ void CTitleCtrl::paintEvent(QPaintEvent*) {
     }
     const int baseline = metrics.ascent();
     painter.setPen(colours::kTitleShadow);
-    painter.drawText(QPoint(x + 1, baseline + 1), text_);
-    painter.drawText(QPoint(x + 2, baseline + 2), text_);
+    painter.drawText(QPoint(x + 1, baseline + 1), text());
+    painter.drawText(QPoint(x + 2, baseline + 2), text());
     painter.setPen(colours::kTitle);
-    painter.drawText(QPoint(x, baseline), text_);
+    painter.drawText(QPoint(x, baseline), text());
 }
 
 }  // namespace zen::panel

@@ -10,14 +10,11 @@ class CTitleCtrl : public ZenControl {
 public:
     CTitleCtrl(int controlId, const QString& text, QWidget* parent,
                Qt::Alignment alignment = Qt::AlignLeft);
-    const QString& text() const { return text_; }
-    void setText(const QString& text);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    QString text_;
     Qt::Alignment alignment_;
 };
 

@@ -9,14 +9,10 @@ namespace zen::panel {
 
 CZenButtonCtrl::CZenButtonCtrl(int controlId, const QString& caption, ButtonPictures pictures,
                                QWidget* parent)
-    : ZenControl(controlId, parent), caption_(caption), pictures_(pictures) {
+    : ZenControl(controlId, parent), pictures_(pictures) {
+    setText(caption);
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::ClickFocus);
-}
-
-void CZenButtonCtrl::setCaption(const QString& caption) {
-    caption_ = caption;
-    update();
 }
 
 void CZenButtonCtrl::paintEvent(QPaintEvent*) {
@@ -28,11 +24,11 @@ void CZenButtonCtrl::paintEvent(QPaintEvent*) {
                         : pictures_.normal);
     painter.setFont(Font(PanelFont::ButtonCaption));
     painter.setPen(showDisabled ? colours::kDisabledCaption : QColor(Qt::white));
-    QRect text = rect().translated(-1, -1);
+    QRect area = rect().translated(-1, -1);
     if (isPressed()) {
-        text.translate(3, 1);
+        area.translate(3, 1);
     }
-    painter.drawText(text, Qt::AlignCenter | Qt::TextSingleLine, caption_);
+    painter.drawText(area, Qt::AlignCenter | Qt::TextSingleLine, text());
 }
 
 void CZenButtonCtrl::mousePressEvent(QMouseEvent* event) {

@@ -11,8 +11,6 @@ class CZenButtonCtrl : public ZenControl {
     Q_OBJECT
 public:
     CZenButtonCtrl(int controlId, const QString& caption, ButtonPictures pictures, QWidget* parent);
-    const QString& caption() const { return caption_; }
-    void setCaption(const QString& caption);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -20,7 +18,6 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    QString caption_;
     ButtonPictures pictures_;
 };
 

@@ -9,7 +9,9 @@
 namespace zen::panel {
 
 CZenCheckBox::CZenCheckBox(int controlId, const QString& caption, QWidget* parent)
-    : ZenControl(controlId, parent), caption_(caption) {}
+    : ZenControl(controlId, parent) {
+    setText(caption);
+}
 
 void CZenCheckBox::setChecked(bool checked) {
     if (checked == checked_) {
@@ -38,7 +40,7 @@ void CZenCheckBox::paintEvent(QPaintEvent*) {
     }
     painter.setFont(Font(PanelFont::Regular));
     painter.drawText(QRect(side + 3, 0, width() - side - 3, height()),
-                     Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, caption_);
+                     Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text());
 }
 
 void CZenCheckBox::mouseReleaseEvent(QMouseEvent* event) {

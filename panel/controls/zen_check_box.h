@@ -13,14 +13,12 @@ public:
     CZenCheckBox(int controlId, const QString& caption, QWidget* parent);
     bool isChecked() const { return checked_; }
     void setChecked(bool checked);
-    const QString& caption() const { return caption_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    QString caption_;
     bool checked_ = false;
 };
 

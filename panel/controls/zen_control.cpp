@@ -12,6 +12,11 @@ ZenControl::ZenControl(int controlId, QWidget* parent) : QWidget(parent), contro
     setAutoFillBackground(false);
 }
 
+void ZenControl::setText(const QString& text) {
+    text_ = text;
+    update();
+}
+
 void ZenControl::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton || !TakesPress()) {
         return;

@@ -18,6 +18,10 @@ public:
     int controlId() const { return controlId_; }
     bool isPressed() const { return pressed_; }
 
+    // The window text of the static control; setting it redraws.
+    const QString& text() const { return text_; }
+    void setText(const QString& text);
+
 signals:
     void command(int controlId);
 
@@ -36,6 +40,7 @@ protected:
 private:
     int controlId_;
     bool pressed_ = false;
+    QString text_;
 };
 
 }  // namespace zen::panel
