@@ -7,23 +7,28 @@
 #include <QDBusInterface>
 #include <QDBusReply>
 #include <QVariantMap>
+#else
+class QDBusInterface {};
 #endif
 
 namespace zen::panel {
 
+DesktopNotifier::DesktopNotifier() = default;
+DesktopNotifier::~DesktopNotifier() = default;
+
 #ifdef ZEN_PANEL_DBUS
-namespace {
 
-QDBusInterface* Service() {
-    if (!QDBusConnection::sessionBus().isConnected()) {
-        return nullptr;
+QDBusInterface* DesktopNotifier::Service() {
+    if (!lookedUp_) {
+        lookedUp_ = true;
+        if (QDBusConnection::sessionBus().isConnected()) {
+            service_ = std::make_unique<QDBusInterface>(
+                "org.freedesktop.Notifications", "/org/freedesktop/Notifications",
+                "org.freedesktop.Notifications", QDBusConnection::sessionBus());
+        }
     }
-    static QDBusInterface service("org.freedesktop.Notifications", "/org/freedesktop/Notifications",
-                                  "org.freedesktop.Notifications", QDBusConnection::sessionBus());
-    return service.isValid() ? &service : nullptr;
+    return service_ != nullptr && service_->isValid() ? service_.get() : nullptr;
 }
-
-}  // namespace
 
 void DesktopNotifier::Notify(const QString& title, const QString& text, bool warning,
                              int milliseconds) {

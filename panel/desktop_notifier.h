@@ -2,6 +2,9 @@
 
 #include <QString>
 #include <cstdint>
+#include <memory>
+
+class QDBusInterface;
 
 namespace zen::panel {
 
@@ -10,11 +13,21 @@ namespace zen::panel {
 // service, nothing is shown.
 class DesktopNotifier {
 public:
+    DesktopNotifier();
+    ~DesktopNotifier();
+    DesktopNotifier(const DesktopNotifier&) = delete;
+    DesktopNotifier& operator=(const DesktopNotifier&) = delete;
+
     void Notify(const QString& title, const QString& text, bool warning, int milliseconds);
     // Takes the last notification away.
     void Close();
 
 private:
+    // The service, looked up at the first notification; nullptr when there is none.
+    QDBusInterface* Service();
+
+    std::unique_ptr<QDBusInterface> service_;
+    bool lookedUp_ = false;
     uint32_t lastId_ = 0;
 };
 
