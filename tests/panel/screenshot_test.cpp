@@ -4,6 +4,8 @@
 #include "panel/controls/zen_tab_ctrl.h"
 #include "panel/main_window.h"
 #include "panel/page_catalog.h"
+#include "panel/password_dialog.h"
+#include "panel/sys_time_changed_dialog.h"
 #include "panel_fixture.h"
 
 namespace zen::panel::test {
@@ -38,6 +40,18 @@ TEST_F(Screenshots, MainWindowOnEveryOverviewPage) {
         EXPECT_TRUE(shot.save(name)) << name.toStdString();
     }
     window.hide();
+
+    // The prompts a parent meets: the password gate and the lock after a clock change.
+    CDlgPassword prompt(u"x", nullptr);
+    CDlgSysTimeChanged clockLocked(db, nullptr);
+    for (QWidget* dialog : std::initializer_list<QWidget*>{&prompt, &clockLocked}) {
+        dialog->show();
+        Spin(100);
+        const QString name =
+            QString("%1/%2_%3.png").arg(directory, dialog->objectName()).arg(percent);
+        EXPECT_TRUE(dialog->grab().save(name)) << name.toStdString();
+        dialog->hide();
+    }
     db.Term();
 }
 
