@@ -160,3 +160,17 @@ TEST_F(AppTest, WithoutATrayASecondStartWithOpenOpensTheRunningPanel) {
 
 }  // namespace
 }  // namespace zen::panel::test
+
+namespace zen::panel::test {
+namespace {
+
+TEST_F(AppTest, TestModeSaysInvalidFunctionCallAndEnds) {
+    CZenCPApp panel({"zencp", "-TEST"});
+    QString message;
+    CloseNextMessage(&message);
+    EXPECT_EQ(panel.Start(), 0);
+    EXPECT_EQ(message, "Invalid Function Call");
+}
+
+}  // namespace
+}  // namespace zen::panel::test
