@@ -6,6 +6,7 @@
 
 #include <fstream>
 
+#include "common/db/admin_password.h"
 #include "platform/text.h"
 #include "platform/unique_fd.h"
 #include "tools/zenctl/invocation.h"
@@ -86,11 +87,11 @@ std::u16string ReadPassword(const std::optional<std::string>& file, std::string_
 }
 
 std::u16string PasswordGate(std::u16string_view stored, const std::optional<std::string>& file) {
-    if (stored.empty()) {
+    if (!PasswordRequired(stored)) {
         return {};
     }
     std::u16string given = ReadPassword(file, "Password: ");
-    if (given != stored) {
+    if (!PasswordMatches(stored, given)) {
         throw CommandError(kExitWrongPassword, "the password is incorrect; nothing was changed");
     }
     return given;

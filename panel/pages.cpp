@@ -1,0 +1,16 @@
+#include "panel/page_catalog.h"
+#include "panel/pages/overview_page.h"
+#include "panel/pages/set_password_page.h"
+
+namespace zen::panel {
+
+// Every page class the panel has registers here; a page the main window asks for and finds
+// missing is shown as a stand-in.
+PageCatalog PanelPages() {
+    PageCatalog catalog;
+    RegisterOverviewPages(catalog);
+    RegisterSetPasswordPage(catalog);
+    return catalog;
+}
+
+}  // namespace zen::panel

@@ -1,0 +1,142 @@
+#include "panel/strings.h"
+
+#include <string_view>
+#include <utility>
+
+namespace zen::panel {
+namespace {
+
+// The texts are kept as the product always spelled them, typing slips included: the manual
+// and existing users' screenshots quote them.
+constexpr std::pair<int, std::string_view> kTexts[] = {
+    {101, "&About ZenCP..."},
+    {102, "Computer Schedule"},
+    {103, "Internet Schedule"},
+    {104, "Programs Schedule"},
+    {105, "CD/DVD Schedule"},
+    {106, "Rem. Disks Schedule"},
+    {107, "Warnings && Logs"},
+    {108, "Zentimo Settings"},
+    {109, "Click here for Help"},
+    {110, "Timetable"},
+    {111, "Daily Time Limits"},
+    {112, "Exceptions List"},
+    {115, "Warnings Log"},
+    {116, "Programs Activity"},
+    {118, "Set Password"},
+    {120, "Email Notifications"},
+    {147, "Error opening database\nCode: 0x7A00FC04"},
+    {148, "Error opening database\nCode: 0x7A00FC03"},
+    {175, "Apply"},
+    {176, "New password"},
+    {177, "Old password"},
+    {178, "Re-enter password for verification"},
+    {179, "Incorrect password"},
+    {180, "Zentimo"},
+    {181, "Passwords do not match\nPlease re-enter passwords"},
+    {182, "Password has been changed"},
+    {191, "Cancel"},
+    {202, "Open Control Panel"},
+    {203, "Change Password"},
+    {204, "Enable Zentimo"},
+    {205, "Disable Zentimo"},
+    {207,
+     "The Control  Panel can be opened anytime by double clicking on the Zentimo icon here. "
+     "Change the administrator password as soon as possible to prevent unauthorized changing "
+     "of your settings by other persons. "},
+    {209,
+     "Allows you to set days and times in which the computer can be used. The computer "
+     "schedules can be tailored for each member of the family."},
+    {210,
+     "Allows you to set the amount of time that each member of the family can spend on the "
+     "computer each day, without specifying exact times."},
+    {211,
+     "Allows you to set days and times in which the Internet can be used. The Internet "
+     "schedules can be tailored for each member of the family."},
+    {212,
+     "Allows you to set the amount of time that each member of the family can access the "
+     "Internet each day, without specifying exact times."},
+    {213,
+     "Add specific Internet based programs (instant messenger, Email client e.t.c) to the "
+     "exceptions list in order to prevent Zentimu from restricting their use. These programs "
+     "will be accessible at all times. "},
+    {214,
+     "List the specific programs (games,video and music players e.t.c) whose access you wish "
+     "to be limited by Zentimu. Any program not on this list will be accessible at any time."},
+    {215,
+     "Allows you to limit the days and times in which specific programs (games,video and music "
+     "players e.t.c) can be used . The program schedules can be tailored for each member of "
+     "the family. This restriction will apply only to the programs listed in the Controlled "
+     "programs list below."},
+    {216,
+     "Allows you to limit the amount of time that each member of the family can use specific "
+     "programs (games,video and music players e.t.c) each day, without specifying exact times. "
+     "This restriction will apply only to the programs listed in the Controlled programs list "
+     "below."},
+    {217,
+     "Allows you to set days and times in which CD/DVD's can be used. The CD/DVD schedules can "
+     "be tailored for each member of the family. This enables you to limit the use of games "
+     "that require the original CD/DVD, and to limit the copying and installation of new "
+     "software."},
+    {218,
+     "Allows you to set the amount of time that each member of the family can use CD/DVD's, "
+     "without specifying exact times. This enables you to limit the use of games that require "
+     "the original CD/DVD, and to limit the copying and installation of new software."},
+    {219,
+     "Allows you to set days and times in which removable disks (ZIP Drives,  USB Flash "
+     "Drives, e.t.c) can be used. The removable disks schedules can be tailored for each "
+     "member of the family. This enables you to limit the copying and installation of new "
+     "software."},
+    {220,
+     "Allows you to set the amount of time that each member of the family can use removable "
+     "disks (ZIP Drives, USB Flash Drives, e.t.c) each day, without specifying exact times. "
+     "This enables you to limit the copying and installation of new software."},
+    {221,
+     "Log of warnings and and blocked operations produced by Zentimu. You can export this "
+     "warnings log to a comma separated text file."},
+    {222,
+     "Log of program usage; which programs have been used, when and for how long. Enables "
+     "parents to keep tabs on how their children use programs."},
+    {223,
+     "Manage computer users and groups here.  Set customized messages to appear for each "
+     "group of users, in the event of the user being blocked from performing an operation."},
+    {224,
+     "Set an administrative password to prevent your settings from being changed by "
+     "unauthorized persons."},
+    {225,
+     "If you need to repair or upgrade the Zentimu program, you can export (save) your Zentmo "
+     "settings, and then import them back in at a later date. Accordingly, it would not be "
+     "necessary to re-enter all of your settings. "},
+    {226,
+     "Receive instant email notification if a user tries to access the computer or any of its "
+     "individual functions (programs, games, Internet, e.t.c) at a restricted time. With this "
+     "information a parent can take immediate action."},
+    {230, "Removable Disks Schedule"},
+    {231, "Users && Groups"},
+    {232, "Export && Import"},
+    {233, "Programs List"},
+    {234, "Back"},
+    {235, "Warnings & Logs"},
+    {249, "Ok"},
+    {250, "Password"},
+    {251, "Please enter the password:"},
+    {252, "The password is incorrect"},
+    {253, "Change password"},
+    {258, "Password:"},
+    {308,
+     "Your Internet connection has been blocked due to changing the system time. It is used "
+     "for controlling the schedule. Do you want to unlock it now?"},
+};
+
+}  // namespace
+
+QString Text(int id) {
+    for (const auto& [number, text] : kTexts) {
+        if (number == id) {
+            return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+        }
+    }
+    return {};
+}
+
+}  // namespace zen::panel
