@@ -106,8 +106,14 @@ int DBLogTable::ReopenIfReplaced() {
     if (!IsOpen()) {
         return 0;
     }
-    const FileStamp named = StampOf(FilePath());
     const FileStamp open = StampOf(file_.get());
+    if (open.device != opened_.device || open.inode != opened_.inode) {
+        // The number no longer holds our file: the program we are loaded into closed it and
+        // opened something of its own there. Forget the number; closing it would destroy that.
+        static_cast<void>(file_.release());
+        return OpenFile();
+    }
+    const FileStamp named = StampOf(FilePath());
     if (named.known() && named.device == open.device && named.inode == open.inode) {
         return 1;
     }
@@ -148,6 +154,7 @@ int DBLogTable::OpenFile() {
         LogError("Unable to open the %s (log)", name_.c_str());
         return 0;
     }
+    opened_ = StampOf(file_.get());
     Header header;
     int64_t size = 0;
     if (!HeaderCheck(header, size)) {

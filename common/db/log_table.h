@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/db/py_table.h"
+#include "platform/shared_file.h"
 #include "platform/unique_fd.h"
 
 namespace zen {
@@ -63,6 +64,7 @@ private:
 
     uint32_t recordSize_;
     UniqueFd file_;
+    FileStamp opened_;  // the file file_ held when it was opened
     int64_t cursor_ = -1;
     int64_t walked_ = 0;  // records LogNext has read since LogFirst
     const uint32_t* sizeLimitKb_ = nullptr;
