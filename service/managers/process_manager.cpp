@@ -164,7 +164,8 @@ std::vector<TrackedProcess> CProcessManager::Enumerate(std::u16string_view recor
             std::u16string path = Utf8ToUtf16(process.path);
             std::u16string name = LastComponent(path);
             program =
-                programs.emplace(process.path, PassProgram{std::move(path), std::move(name)}).first;
+                programs.emplace(process.path, PassProgram{std::move(path), std::move(name), {}})
+                    .first;
         }
         PassProgram& seen = program->second;
         // Trusted programs are matched on the owner's account and the path only.
