@@ -49,6 +49,13 @@ InternetPolicy::InternetPolicy(const ProcessIdentity& identity) {
     db_ = std::move(db);
 }
 
+void InternetPolicy::StopFollowingForExit() {
+    if (db_ && ::getpid() == opener_) {
+        // Long enough for a reload in progress, short enough not to hold an exit up.
+        db_->StopFollowingForExit(std::chrono::milliseconds(200));
+    }
+}
+
 InternetPolicy::~InternetPolicy() = default;
 
 InternetPolicy::Gate InternetPolicy::AccessCheckGate(bool report, FastUsersRecord& rules) {

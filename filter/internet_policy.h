@@ -1,6 +1,7 @@
 #pragma once
 
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdint>
@@ -37,6 +38,10 @@ public:
     // The check of stream data, run before TimetableCheck on sends and receives.
     Verdict DailyLimitCheck();
 
+    // The process is exiting: the rules stop following changes before the libraries they use
+    // are torn down. A copy inherited through fork has no watcher here and is left alone.
+    void StopFollowingForExit();
+
 private:
     enum class Gate { NotEnforced, Refused, RefusedQuietly, Evaluate };
 
@@ -57,6 +62,7 @@ private:
     std::u16string executable_;
     uint32_t checksum_ = 0;
     std::unique_ptr<CDBManager> db_;  // null when not needed or not openable
+    pid_t opener_ = ::getpid();
     std::atomic<int64_t> lastWarning_{0};
     // The second in which each check last passed: a busy socket is checked in full once a
     // second (a rule change or a quarter hour never waits longer than that).

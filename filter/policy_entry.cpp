@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -21,6 +22,16 @@ std::atomic_flag opening = ATOMIC_FLAG_INIT;
 std::vector<std::unique_ptr<InternetPolicy>>& OpenedPolicies() {
     static auto* opened = new std::vector<std::unique_ptr<InternetPolicy>>;
     return *opened;
+}
+
+// An exiting process tears its libraries down (OpenSSL's among them) while the rules' watcher
+// may still be following a change: every policy stops following first. Registered once the
+// first policy exists, after the program's own libraries registered theirs, so it runs before
+// them.
+void StopFollowingAtExit() {
+    for (const auto& policy : OpenedPolicies()) {
+        policy->StopFollowingForExit();
+    }
 }
 
 ProcessIdentity ThisProcess() {
@@ -42,6 +53,9 @@ InternetPolicy& ProcessPolicy() {
     if (policy == nullptr) {
         auto opened = std::make_unique<InternetPolicy>(ThisProcess());
         policy = opened.get();
+        if (OpenedPolicies().empty()) {
+            std::atexit(StopFollowingAtExit);
+        }
         OpenedPolicies().push_back(std::move(opened));
         currentPolicy.store(policy, std::memory_order_release);
     }

@@ -315,6 +315,9 @@ void CDBManager::ReloadWatcher(uint32_t seen) {
 
 void CDBManager::FollowChanges() {
     const std::lock_guard follow(followGuard_);
+    if (stopWatcher_) {
+        return;
+    }
     const FileStamp options = StampOf(OptionsFilePath());
     if (options.known() && options != optionsSeen_ &&
         SerializeOptions(options_, false, false, true, optionsMutex_) != 0) {
@@ -345,6 +348,13 @@ void CDBManager::FollowSharedFiles() {
         LogError("Unable to open the reload event again");
     }
     FollowChanges();
+}
+
+void CDBManager::StopFollowingForExit(std::chrono::milliseconds limit) {
+    stopWatcher_ = true;
+    if (followGuard_.try_lock_for(limit)) {
+        followGuard_.unlock();
+    }
 }
 
 void CDBManager::AddBuiltInGroups() {

@@ -49,6 +49,12 @@ public:
     // in every stored file that changed, as a reload pulse does. The service calls it at every
     // tick, so that neither a damaged object nor a lost pulse keeps old rules in force.
     void FollowSharedFiles();
+
+    // For a process that exits with the database still open (the network filter never closes
+    // it under a program): no change is followed any more, and a follow already running is
+    // waited for up to `limit`, so the watcher never runs into libraries the exit is tearing
+    // down.
+    void StopFollowingForExit(std::chrono::milliseconds limit);
     // Opens up the shared data and run directories to every account.
     int SecureProgramFolder();
     // Only the control panel sets one, before Init.
@@ -101,7 +107,7 @@ private:
     std::u16string computerName_;
     std::atomic<bool> stopWatcher_{false};
     // Taken by whoever follows the changes (watcher or tick), with the options stamp read last.
-    std::mutex followGuard_;
+    std::timed_mutex followGuard_;
     FileStamp optionsSeen_;
     UsersTable users_{"ZenUsr"};
     CustomsTable customs_{"ZenCtb"};
