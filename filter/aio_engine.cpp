@@ -240,6 +240,15 @@ short EventsOf(const OperationSlot* slot) {
     return slot->kind == kSend ? POLLOUT : POLLIN;
 }
 
+// Where `fd` stands among the watched sockets (entry 0 is the wake-up), `count` when it is not.
+nfds_t WatchedIndex(const pollfd* watched, nfds_t count, int fd) {
+    nfds_t at = 1;
+    while (at < count && watched[at].fd != fd) {
+        ++at;
+    }
+    return at;
+}
+
 // Under the lock: the first pending operation of each kind and socket whose socket is ready.
 int TakeReadyLocked(const pollfd* watched, nfds_t count, OperationSlot** batch) {
     int taken = 0;
@@ -247,10 +256,7 @@ int TakeReadyLocked(const pollfd* watched, nfds_t count, OperationSlot** batch) 
         if (slot->state != SlotState::Pending) {
             continue;
         }
-        nfds_t at = 1;
-        while (at < count && watched[at].fd != slot->fd) {
-            ++at;
-        }
+        const nfds_t at = WatchedIndex(watched, count, slot->fd);
         const short revents = at < count ? watched[at].revents : 0;
         if ((revents & (EventsOf(slot) | POLLERR | POLLHUP | POLLNVAL)) != 0 &&
             !QueuedBehindLocked(slot)) {
@@ -280,10 +286,7 @@ void* Worker(void*) {
             if (slot->state != SlotState::Pending) {
                 continue;
             }
-            nfds_t at = 1;
-            while (at < count && watched[at].fd != slot->fd) {
-                ++at;
-            }
+            const nfds_t at = WatchedIndex(watched, count, slot->fd);
             if (at == count) {
                 watched[count++] = {slot->fd, 0, 0};
             }
