@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QIcon>
+#include <QString>
+
+namespace zen::panel {
+
+// The icon a program's list row shows: the icon of the desktop entry whose Exec or TryExec
+// names the program (by path or file name), from the desktop's icon theme; else a generic
+// executable icon. Desktop entries are read once per process.
+QIcon ProgramIcon(const QString& programPath);
+
+}  // namespace zen::panel
