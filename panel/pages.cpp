@@ -1,4 +1,5 @@
 #include "panel/page_catalog.h"
+#include "panel/pages/log_page.h"
 #include "panel/pages/overview_page.h"
 #include "panel/pages/programs_list_page.h"
 #include "panel/pages/set_password_page.h"
@@ -12,6 +13,7 @@ PageCatalog PanelPages() {
     RegisterOverviewPages(catalog);
     RegisterSetPasswordPage(catalog);
     RegisterProgramsListPages(catalog);
+    RegisterLogPages(catalog);
     return catalog;
 }
 
