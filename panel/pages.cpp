@@ -1,4 +1,5 @@
 #include "panel/page_catalog.h"
+#include "panel/pages/email_notifications_page.h"
 #include "panel/pages/log_page.h"
 #include "panel/pages/overview_page.h"
 #include "panel/pages/programs_list_page.h"
@@ -14,6 +15,7 @@ PageCatalog PanelPages() {
     RegisterSetPasswordPage(catalog);
     RegisterProgramsListPages(catalog);
     RegisterLogPages(catalog);
+    RegisterEmailNotificationsPage(catalog);
     return catalog;
 }
 
