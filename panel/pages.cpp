@@ -1,5 +1,6 @@
 #include "panel/page_catalog.h"
 #include "panel/pages/email_notifications_page.h"
+#include "panel/pages/import_export_page.h"
 #include "panel/pages/log_page.h"
 #include "panel/pages/overview_page.h"
 #include "panel/pages/programs_list_page.h"
@@ -16,6 +17,7 @@ PageCatalog PanelPages() {
     RegisterProgramsListPages(catalog);
     RegisterLogPages(catalog);
     RegisterEmailNotificationsPage(catalog);
+    RegisterImportExportPage(catalog);
     return catalog;
 }
 
