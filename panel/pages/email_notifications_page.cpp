@@ -71,28 +71,20 @@ void CDlgEmailNotifications::ShowEnabling() {
 }
 
 void CDlgEmailNotifications::DailyReportClicked() {
-    ShowEnabling();
-    if (loading_) {
-        return;
-    }
-    const uint32_t send = dailyReport_->isChecked() ? 1 : 0;
-    const EditStatus status = EditOptions(db_, [send](Options& options) {
-        options.SendDailyReport = send;
-        return EditStatus::Done;
-    });
-    if (status != EditStatus::Done) {
-        ShowEditFailure(this, status);
-    }
+    StoreFlag(&Options::SendDailyReport, dailyReport_->isChecked());
 }
 
 void CDlgEmailNotifications::NotificationClicked() {
+    StoreFlag(&Options::SendNotificationEMail, notification_->isChecked());
+}
+
+void CDlgEmailNotifications::StoreFlag(uint32_t Options::*field, bool on) {
     ShowEnabling();
     if (loading_) {
         return;
     }
-    const uint32_t send = notification_->isChecked() ? 1 : 0;
-    const EditStatus status = EditOptions(db_, [send](Options& options) {
-        options.SendNotificationEMail = send;
+    const EditStatus status = EditOptions(db_, [&](Options& options) {
+        options.*field = on ? 1 : 0;
         return EditStatus::Done;
     });
     if (status != EditStatus::Done) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/db/records.h"
 #include "panel/mail_test_sender.h"
 #include "panel/pages/page_frame.h"
 #include "panel/tray.h"
@@ -45,6 +46,8 @@ signals:
 private:
     void DailyReportClicked();
     void NotificationClicked();
+    // Stores a check box's state at once.
+    void StoreFlag(uint32_t Options::*field, bool on);
     void StorePassword(const QString& text);
     void ShowBalloon(const QString& text, BalloonKind kind);
     void RunTest(MailTestSender::Kind kind);

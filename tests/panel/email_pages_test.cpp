@@ -11,12 +11,12 @@
 #include "common/db/rules_editor.h"
 #include "common/mail/mail_account.h"
 #include "mail/mail_test_support.h"
+#include "page_test.h"
 #include "panel/controls/zen_button_ctrl.h"
 #include "panel/controls/zen_check_box.h"
 #include "panel/email_account_dialog.h"
 #include "panel/mail_test_sender.h"
 #include "panel/pages/email_notifications_page.h"
-#include "panel_fixture.h"
 #include "platform/text.h"
 #include "support/temp_root.h"
 
@@ -25,14 +25,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class EmailPagesTest : public PanelTest {
+class EmailPagesTest : public PageTest {
 protected:
-    EmailPagesTest() {
-        EXPECT_EQ(db.Init(false), 1);
-        db.SetCurrentUser();
-    }
-    ~EmailPagesTest() override { db.Term(); }
-
     void Edit(const std::function<void(Options&)>& change) {
         ASSERT_EQ(EditOptions(db,
                               [&](Options& options) {
@@ -52,8 +46,6 @@ protected:
             o.SendNotificationEMail = 1;
         });
     }
-
-    CDBManager db;
 };
 
 TEST(MailAccount, APortOfZeroIsNotSetUpWhateverElseIsGiven) {

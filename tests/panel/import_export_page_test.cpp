@@ -3,8 +3,8 @@
 #include <QSignalSpy>
 
 #include "common/db/rules_editor.h"
+#include "page_test.h"
 #include "panel/pages/import_export_page.h"
-#include "panel_fixture.h"
 #include "platform/root.h"
 #include "support/temp_root.h"
 #include "zenctl/zenctl_runner.h"
@@ -14,11 +14,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class ImportExportPageTest : public PanelTest {
+class ImportExportPageTest : public PageTest {
 protected:
     ImportExportPageTest() {
-        EXPECT_EQ(db.Init(false), 1);
-        db.SetCurrentUser();
         // Rules that differ from the defaults everywhere the file reaches.
         EXPECT_EQ(AddGroup(db, u"Kids"), EditStatus::Done);
         EXPECT_EQ(SetLimitMinutes(db, u"Kids", Category::Internet, 0b10, 90), EditStatus::Done);
@@ -33,8 +31,6 @@ protected:
                               }),
                   EditStatus::Done);
     }
-    ~ImportExportPageTest() override { db.Term(); }
-
     // The stored tables, enciphered as they lie on disk.
     std::vector<std::string> Tables() {
         return {zen::test::ReadAll(paths::DataDir() / "ZenUsr.dat"),
@@ -48,8 +44,6 @@ protected:
                   EditStatus::Done);
         ASSERT_NE(Tables(), saved);
     }
-
-    CDBManager db;
     std::vector<std::string> saved;
 };
 

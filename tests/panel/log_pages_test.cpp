@@ -5,25 +5,16 @@
 #include <QTreeWidget>
 
 #include "common/db/log_records.h"
+#include "page_test.h"
 #include "panel/dialog_widgets.h"
 #include "panel/pages/log_page.h"
-#include "panel_fixture.h"
 #include "platform/text.h"
 #include "support/temp_root.h"
 
 namespace zen::panel::test {
 namespace {
 
-class LogPagesTest : public PanelTest {
-protected:
-    LogPagesTest() {
-        EXPECT_EQ(db.Init(false), 1);
-        db.SetCurrentUser();
-    }
-    ~LogPagesTest() override { db.Term(); }
-
-    CDBManager db;
-};
+using LogPagesTest = PageTest;
 
 TEST(LogPageText, DurationsAreHoursMinutesSeconds) {
     EXPECT_EQ(DurationText(100, 100), "0:00:00");

@@ -9,11 +9,11 @@
 
 #include "common/db/checksum.h"
 #include "common/db/rules_editor.h"
+#include "page_test.h"
 #include "panel/add_program_dialog.h"
 #include "panel/dialog_widgets.h"
 #include "panel/pages/programs_list_page.h"
 #include "panel/running_programs.h"
-#include "panel_fixture.h"
 #include "platform/text.h"
 #include "support/eventually.h"
 #include "support/program_run.h"
@@ -23,14 +23,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class ProgramsPagesTest : public PanelTest {
+class ProgramsPagesTest : public PageTest {
 protected:
-    ProgramsPagesTest() {
-        EXPECT_EQ(db.Init(false), 1);
-        db.SetCurrentUser();
-    }
-    ~ProgramsPagesTest() override { db.Term(); }
-
     // The entries of that kind as the table holds them: path, group, checksum.
     std::vector<std::tuple<std::u16string, std::u16string, uint32_t>> Entries(uint16_t mode) {
         CDBManager reader;
@@ -55,8 +49,6 @@ protected:
         }
         return rows;
     }
-
-    CDBManager db;
 };
 
 TEST_F(ProgramsPagesTest, AddingTwiceLeavesOneEntryAndAChangedFileKeepsItsOldChecksum) {
