@@ -13,6 +13,7 @@
 #include "panel/add_program_dialog.h"
 #include "panel/dialog_widgets.h"
 #include "panel/pages/programs_list_page.h"
+#include "panel/program_icons.h"
 #include "panel/running_programs.h"
 #include "platform/text.h"
 #include "support/eventually.h"
@@ -116,6 +117,26 @@ TEST_F(ProgramsPagesTest, AddProgramRefusesAPathWithoutAFileAndOffersTheGroups) 
     dialog.pathEdit()->setText(QString::fromStdString((root / "prog").string()));
     dialog.accept();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
+}
+
+TEST_F(ProgramsPagesTest, IconsComeFromTheDesktopEntryThatNamesTheProgram) {
+    const fs::path user = root / "home/share/applications";
+    const fs::path system = root / "usr/share/applications";
+    fs::create_directories(user);
+    fs::create_directories(system);
+    zen::test::WriteAll(system / "game.desktop",
+                        "[Desktop Entry]\nName=Game\nExec=env A=1 /usr/games/game --full, %U\n"
+                        "Icon=game-icon\n[Desktop Action New]\nIcon=other\n");
+    zen::test::WriteAll(system / "mail.desktop",
+                        "[Desktop Entry]\nExec=\"mailer\" %u\nIcon=/opt/mail.png\n");
+    zen::test::WriteAll(user / "game.desktop",
+                        "[Desktop Entry]\nTryExec=/usr/games/game\nIcon=my-game\n");
+    const QStringList folders{QString::fromStdString(user.string()),
+                              QString::fromStdString(system.string())};
+    EXPECT_EQ(DesktopIconName("/usr/games/game", folders), "my-game");  // the user's own first
+    EXPECT_EQ(DesktopIconName("/usr/bin/mailer", folders), "/opt/mail.png");  // by file name
+    EXPECT_EQ(DesktopIconName("/usr/bin/other", folders), "");
+    EXPECT_FALSE(ProgramIcon("/no/such/program").isNull());  // the generic icon
 }
 
 TEST_F(ProgramsPagesTest, RunningProgramsNeverShowAccountsTheSystemNeverControls) {
