@@ -85,9 +85,13 @@ void CDlgProgramsList::DeleteSelected() {
     if (!parsed) {
         return;
     }
-    // No entry left to remove (another panel took it) leaves the list as the table is.
-    RemoveProgramEntries(db_, mode_, ToU16(row->text(1)), ToU16(row->text(0)), checksum);
+    const EditStatus status =
+        RemoveProgramEntries(db_, mode_, ToU16(row->text(1)), ToU16(row->text(0)), checksum);
+    // No entry left to remove (another panel took it) only shows the list as the table is.
     Refresh();
+    if (status != EditStatus::Done && status != EditStatus::NoSuchEntry) {
+        ShowEditFailure(this, status);
+    }
 }
 
 void RegisterProgramsListPages(PageCatalog& catalog) {
