@@ -1,5 +1,9 @@
 #include "panel/page_catalog.h"
+#include "panel/pages/email_notifications_page.h"
+#include "panel/pages/import_export_page.h"
+#include "panel/pages/log_page.h"
 #include "panel/pages/overview_page.h"
+#include "panel/pages/programs_list_page.h"
 #include "panel/pages/set_password_page.h"
 
 namespace zen::panel {
@@ -10,6 +14,10 @@ PageCatalog PanelPages() {
     PageCatalog catalog;
     RegisterOverviewPages(catalog);
     RegisterSetPasswordPage(catalog);
+    RegisterProgramsListPages(catalog);
+    RegisterLogPages(catalog);
+    RegisterEmailNotificationsPage(catalog);
+    RegisterImportExportPage(catalog);
     return catalog;
 }
 

@@ -8,7 +8,8 @@ class CDBManager;
 
 enum class ReportRun {
     Daily,  // the service's report: stores the time of the last report in the options
-    Test,   // the panel's test button and `zenctl mail report`: leaves that time alone
+    Test,   // the panel's test button and `zenctl mail report`: leaves that time alone, and
+            // each of the two archived files holds the UTF-16 text "Test" instead of a log
 };
 
 // Archives the warnings and programs-activity logs as "ZenWarnings.log" and

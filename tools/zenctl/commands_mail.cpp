@@ -6,6 +6,7 @@
 
 #include "common/db/option_fields.h"
 #include "common/mail/daily_report.h"
+#include "common/mail/mail_account.h"
 #include "common/mail/mail_tls_setting.h"
 #include "common/mail/notifications.h"
 #include "platform/console_user.h"
@@ -17,27 +18,10 @@
 namespace zen::ctl {
 namespace {
 
-// The fields the account needs before a mail can go, as the panel's "not set up" message
-// asks for them.
-std::string MissingAccountFields(const Options& options) {
-    std::string missing;
-    const auto need = [&](bool given, std::string_view name) {
-        if (!given) {
-            missing.append(missing.empty() ? "" : ", ").append(name);
-        }
-    };
-    need(!FieldText(options.SMTPServer).empty(), "SMTPServer (the server)");
-    need(options.Port != 0, "Port");
-    need(!FieldText(options.SMTPFrom).empty(), "SMTPFrom (the sender)");
-    need(FieldText(options.SMTPTo).find_first_not_of(u",; \n\r\t") != std::u16string_view::npos,
-         "SMTPTo (the recipients)");
-    return missing;
-}
-
 void SendNow(Session& session, bool report) {
     // The report carries the logs: only the parent may send it, as from the panel.
     CDBManager& db = session.Admin();
-    if (const std::string missing = MissingAccountFields(db.OptionsCopy()); !missing.empty()) {
+    if (const std::string missing = MissingMailAccountFields(db.OptionsCopy()); !missing.empty()) {
         throw CommandError(kExitRefused,
                            "You must set up e-mail account settings before Zentimo can send daily "
                            "reports or notification e-mails to you. Missing: " +
