@@ -1,5 +1,6 @@
 #include "panel/page_catalog.h"
 #include "panel/pages/overview_page.h"
+#include "panel/pages/schedule_pages.h"
 #include "panel/pages/set_password_page.h"
 
 namespace zen::panel {
@@ -10,6 +11,7 @@ PageCatalog PanelPages() {
     PageCatalog catalog;
     RegisterOverviewPages(catalog);
     RegisterSetPasswordPage(catalog);
+    RegisterSchedulePages(catalog);
     return catalog;
 }
 

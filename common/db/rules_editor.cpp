@@ -389,6 +389,18 @@ EditStatus SetTimetableRange(CDBManager& db, std::u16string_view group, Category
     });
 }
 
+EditStatus SetTimetableSlots(CDBManager& db, std::u16string_view group, Category category,
+                             const Timetable& grid) {
+    constexpr int kSlotBytes = Timetable::kSlots / 8;
+    return EditGroup(db, group, [&](FastUsersRecord& r) {
+        Timetable& timetable = r.timetables[RulesOf(category).slot];
+        for (int day = 0; day < Timetable::kDays; ++day) {
+            std::copy_n(grid.rows[day], kSlotBytes, timetable.rows[day]);
+        }
+        return EditStatus::Done;
+    });
+}
+
 EditStatus SetLimitEnabled(CDBManager& db, std::u16string_view group, Category category,
                            bool enable) {
     return EditGroup(db, group, [&](FastUsersRecord& r) {
