@@ -197,7 +197,7 @@ CDlgDailyTimeLimits::CDlgDailyTimeLimits(CDBManager& db, std::shared_ptr<ChosenG
     : SchedulePage(db, std::move(chosen), pages.category, kTemplate, pages.limitsHelp,
                    pages.limitsTitleId, parent),
       enable_(new CZenCheckBox(1100, Text(139), this)) {
-    enable_->setGeometry(340, 72, 200, 22);
+    enable_->setGeometry(340, 72, 175, 22);
     const auto* digits = new QRegularExpressionValidator(QRegularExpression("[0-9]*"), this);
     for (int day = 0; day < kDays; ++day) {
         const int top = 118 + day * 40;
