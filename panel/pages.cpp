@@ -2,6 +2,7 @@
 #include "panel/pages/overview_page.h"
 #include "panel/pages/schedule_pages.h"
 #include "panel/pages/set_password_page.h"
+#include "panel/pages/users_groups_page.h"
 
 namespace zen::panel {
 
@@ -12,6 +13,7 @@ PageCatalog PanelPages() {
     RegisterOverviewPages(catalog);
     RegisterSetPasswordPage(catalog);
     RegisterSchedulePages(catalog);
+    RegisterUsersGroupsPage(catalog);
     return catalog;
 }
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace zen {
 
@@ -20,6 +21,10 @@ std::optional<std::string> SetupAccountName();
 
 // Root and system accounts (uid below UID_MIN, and nobody) are never controlled.
 bool IsSystemAccount(uid_t uid);
+
+// The login names of the accounts the system may control (every account but root, system
+// accounts and nobody), in the order of the password database.
+std::vector<std::string> PersonAccounts();
 
 // The machine's host name ("Unknown" when it cannot be read).
 std::string ComputerName();
