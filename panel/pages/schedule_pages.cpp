@@ -2,11 +2,14 @@
 
 #include <QComboBox>
 #include <QEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
 #include <cstring>
 
+#include "common/db/access.h"
 #include "common/db/db_manager.h"
+#include "common/db/error_log.h"
 #include "panel/controls/zen_button_ctrl.h"
 #include "panel/controls/zen_check_box.h"
 #include "panel/dialog_widgets.h"
@@ -196,7 +199,8 @@ CDlgDailyTimeLimits::CDlgDailyTimeLimits(CDBManager& db, std::shared_ptr<ChosenG
                                          const CategoryPages& pages, QWidget* parent)
     : SchedulePage(db, std::move(chosen), pages.category, kTemplate, pages.limitsHelp,
                    pages.limitsTitleId, parent),
-      enable_(new CZenCheckBox(1100, Text(139), this)) {
+      enable_(new CZenCheckBox(1100, Text(139), this)),
+      status_(NewTextLabel(this, 1155, {}, QRect(60, 412, 420, 22))) {
     enable_->setGeometry(340, 72, 175, 22);
     const auto* digits = new QRegularExpressionValidator(QRegularExpression("[0-9]*"), this);
     for (int day = 0; day < kDays; ++day) {
@@ -251,6 +255,29 @@ void ShowMinutes(QComboBox* combo, uint32_t minutes) {
 }
 
 }  // namespace
+
+void CDlgDailyTimeLimits::Refresh() {
+    SchedulePage::Refresh();
+    ShowTimeOnline();
+}
+
+void CDlgDailyTimeLimits::ShowTimeOnline() {
+    status_->clear();
+    const std::u16string user = db().CurrentUserName();
+    const std::optional<FastUsersRecord> record = StoredRecord(db(), user);
+    if (!record) {
+        return;
+    }
+    if (record->ParentID == 0) {
+        LogError("CDlgDailyTimeLimits::GetTimeOnline() : error : CurUser is Group");
+        return;
+    }
+    const uint32_t used = MinutesUsedToday(db().Users(), db().StateMutex(), user, category());
+    const QByteArray format = (used < 60 ? Text(296) : Text(297)).toUtf8();
+    status_->setText(used < 60 ? QString::asprintf(format.constData(), static_cast<int>(used))
+                               : QString::asprintf(format.constData(), static_cast<int>(used / 60),
+                                                   static_cast<int>(used % 60)));
+}
 
 void CDlgDailyTimeLimits::Load(const FastUsersRecord& record) {
     const TimeLimitsTable& block = record.limits[RulesOf(category()).slot];

@@ -12,6 +12,7 @@
 #include "panel/pages/page_frame.h"
 
 class QComboBox;
+class QLabel;
 
 namespace zen {
 class CDBManager;
@@ -113,8 +114,12 @@ public:
     CDlgDailyTimeLimits(CDBManager& db, std::shared_ptr<ChosenGroup> chosen,
                         const CategoryPages& pages, QWidget* parent);
 
+    void Refresh() override;
+
     CZenCheckBox* enableBox() const { return enable_; }
     QComboBox* dayCombo(int day) const { return days_[static_cast<std::size_t>(day)]; }
+    // "Today: Online ..." for the account running the panel.
+    QLabel* statusLine() const { return status_; }
 
 protected:
     void Load(const FastUsersRecord& record) override;
@@ -125,8 +130,10 @@ private:
     // saved; anything else puts the last value back.
     void TakeTyped(int day);
     void SaveDay(int day);
+    void ShowTimeOnline();
 
     CZenCheckBox* enable_;
+    QLabel* status_;
     std::array<QComboBox*, 7> days_{};
 };
 

@@ -1,9 +1,12 @@
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTest>
 
+#include "common/db/checksum.h"
 #include "common/db/rules_editor.h"
 #include "common/db/rules_model.h"
+#include "common/db/usage_state.h"
 #include "panel/controls/zen_button_ctrl.h"
 #include "panel/controls/zen_check_box.h"
 #include "panel/page_catalog.h"
@@ -11,6 +14,7 @@
 #include "panel/pages/schedule_pages.h"
 #include "panel/pages/timetable_ctl.h"
 #include "panel_fixture.h"
+#include "platform/clock.h"
 #include "zenctl/zenctl_runner.h"
 
 namespace zen::panel::test {
@@ -204,6 +208,24 @@ TEST_F(SchedulePagesTest, AStrokeIsWhatZenctlAnswersAndZenctlsEditShowsAfterTheP
     }
     EXPECT_EQ(grid->grid().rows[6][10] & 1u, 0u) << "the reload pulse brought zenctl's edit";
     EXPECT_EQ(grid->grab().toImage().pixelColor(saturday), QColor(200, 0, 0));
+}
+
+TEST_F(SchedulePagesTest, StatusLineShowsTodaysMinutesOfTheRunningAccountWhileTheLimitIsOn) {
+    ASSERT_EQ(SaveUsage(db.StateMutex(), static_cast<uint32_t>(Now()), 75, StringCrc(u"alice"),
+                        RulesOf(Category::CDROM).seed),
+              1);
+    auto page = Open<CDlgDailyTimeLimits>("CDlgCDDailyLimits");
+    EXPECT_EQ(page->statusLine()->text(), "Today: Online 0 minutes") << "the limit is off";
+    ASSERT_EQ(SetLimitEnabled(db, u"Guests", Category::CDROM, true), EditStatus::Done);
+    page->Refresh();
+    EXPECT_EQ(page->statusLine()->text(), "Today: Online 1 hours 15 minutes");
+
+    // A group's name at the console is a fault in the table, logged, with no line shown.
+    db.SetCurrentUserName(u"Kids");
+    page->Refresh();
+    EXPECT_EQ(page->statusLine()->text(), "");
+    EXPECT_NE(root.ErrorLog().find("GetTimeOnline() : error : CurUser is Group"),
+              std::string::npos);
 }
 
 }  // namespace
