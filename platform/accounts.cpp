@@ -68,6 +68,14 @@ std::vector<Account> MachineAccounts() {
     return accounts;
 }
 
+std::vector<Account> Accounts() {
+    return RootIsSystem() ? MachineAccounts() : RootPasswdAccounts();
+}
+
+bool IsNeverControlled(const Account& account, uid_t firstUserUid) {
+    return account.uid < firstUserUid || account.name == "nobody";
+}
+
 }  // namespace
 
 uid_t FirstUserUid() {
@@ -104,12 +112,22 @@ bool IsSystemAccount(uid_t uid) {
 std::vector<std::string> PersonAccounts() {
     const uid_t first = FirstUserUid();
     std::vector<std::string> names;
-    for (const Account& account : RootIsSystem() ? MachineAccounts() : RootPasswdAccounts()) {
-        if (account.uid >= first && account.name != "nobody") {
+    for (const Account& account : Accounts()) {
+        if (!IsNeverControlled(account, first)) {
             names.push_back(account.name);
         }
     }
     return names;
+}
+
+bool IsSystemAccountName(std::string_view name) {
+    const uid_t first = FirstUserUid();
+    for (const Account& account : Accounts()) {
+        if (account.name == name) {
+            return IsNeverControlled(account, first);
+        }
+    }
+    return false;
 }
 
 std::string ComputerName() {

@@ -7,6 +7,7 @@
 
 #include "panel/controls/dlg_base.h"
 #include "panel/fonts.h"
+#include "panel/pictures.h"
 #include "panel/strings.h"
 
 namespace zen::panel {
@@ -220,8 +221,8 @@ QString CTimetableCtl::toolTipAt(QPoint point) const {
 void CTimetableCtl::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     const bool enabled = isEnabled();
-    painter.setPen(
-        palette().color(enabled ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
+    // The page's label colour over its dark picture; grey as the frames while disabled.
+    painter.setPen(enabled ? colours::kLabel : kDisabledFrame);
     const int w = cellWidth();
     const int h = rowHeight();
     const int gridLeft = width() - w * Timetable::kSlots;

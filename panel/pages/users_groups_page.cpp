@@ -32,14 +32,15 @@ constexpr int kTestId = 1123;
 constexpr int kIdRole = Qt::UserRole;
 constexpr int kGroupRole = Qt::UserRole + 1;
 
-// The names that stand for the accounts the system never controls.
+// The accounts the system never controls are never listed: the names that stand for them,
+// and the machine's root and system accounts.
 bool IsServiceAccountName(std::u16string_view name) {
     for (const std::u16string_view service : {u"SYSTEM", u"NETWORK SERVICE", u"LOCAL SERVICE"}) {
         if (NameCompare(name, service) == 0) {
             return true;
         }
     }
-    return false;
+    return IsSystemAccountName(Utf16ToUtf8(name));
 }
 
 bool IsGroupItem(const QTreeWidgetItem* item) {

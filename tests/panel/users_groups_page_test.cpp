@@ -35,6 +35,7 @@ protected:
         EXPECT_EQ(AddGroup(db, u"Kids"), EditStatus::Done);
         EXPECT_EQ(AddUser(db, u"tim", u"Kids"), EditStatus::Done);
         EXPECT_EQ(AddUser(db, u"system", u"Guests"), EditStatus::Done);
+        EXPECT_EQ(AddUser(db, u"daemon", u"Guests"), EditStatus::Done);
         window = std::make_unique<CDlgZenCP>(db, PanelPages());
         window->OpenPanel();
         window->ChooseSection(6);
@@ -97,6 +98,7 @@ TEST_F(UsersGroupsTest, TreeShowsGroupsAndUsersButNoServiceAccountAndSelectsTheR
     ASSERT_NE(Item("tim"), nullptr);
     EXPECT_EQ(Item("tim")->parent()->text(0), "Kids");
     EXPECT_EQ(Item("system"), nullptr) << "a service account's record is never listed";
+    EXPECT_EQ(Item("daemon"), nullptr) << "nor is a system account of the machine";
     ASSERT_NE(page->tree()->currentItem(), nullptr);
     EXPECT_EQ(page->tree()->currentItem()->text(0), "alice");
 
