@@ -139,7 +139,12 @@ CDlgTimeTable::CDlgTimeTable(CDBManager& db, std::shared_ptr<ChosenGroup> chosen
     connect(enable_, &CZenCheckBox::command, this, &CDlgTimeTable::EnableChanged);
     connect(grid_, &CTimetableCtl::strokeFinished, this, [this] {
         Commit([this](std::u16string_view group) {
-            return SetTimetableSlots(this->db(), group, category(), grid_->grid());
+            const EditStatus status =
+                SetTimetableChanges(this->db(), group, category(), grid_->shown(), grid_->grid());
+            if (status == EditStatus::Done) {
+                grid_->markSaved();
+            }
+            return status;
         });
     });
     connect(permit, &CZenButtonCtrl::command, this, [this] { SetAll(true); });

@@ -50,6 +50,7 @@ CTimetableCtl::CTimetableCtl(int controlId, QWidget* parent) : QWidget(parent) {
 
 void CTimetableCtl::setGrid(const Timetable& grid) {
     grid_ = grid;
+    shown_ = grid;
     update();
 }
 
@@ -70,6 +71,11 @@ void CTimetableCtl::setAll(bool permitted) {
     for (int day = 0; day < Timetable::kDays; ++day) {
         for (int slot = 0; slot < Timetable::kSlots; ++slot) {
             SetAllowed(day, slot, permitted);
+        }
+        // Every quarter counts as changed, so even one that another process changed since
+        // the grid was loaded ends up as the button says.
+        for (int byte = 0; byte < Timetable::kSlots / 8; ++byte) {
+            shown_.rows[day][byte] = static_cast<uint8_t>(~grid_.rows[day][byte]);
         }
     }
     update();

@@ -26,7 +26,11 @@ public:
     CTimetableCtl(int controlId, QWidget* parent);
 
     const Timetable& grid() const { return grid_; }
+    // The grid as last loaded: what a stroke's changes are taken against.
+    const Timetable& shown() const { return shown_; }
     void setGrid(const Timetable& grid);
+    // The stroke's changes are stored: later strokes are taken against the grid as it is.
+    void markSaved() { shown_ = grid_; }
     int selectionType() const { return selectionType_; }
     void setSelectionType(int type);
     void setTimeFormat(int format);
@@ -65,6 +69,7 @@ private:
     QString TimeText(int minutes) const;
 
     Timetable grid_{};
+    Timetable shown_{};
     int selectionType_ = Hour;
     int timeFormat_ = Hours24;
     std::optional<Cell> last_;
