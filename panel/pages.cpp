@@ -4,7 +4,9 @@
 #include "panel/pages/log_page.h"
 #include "panel/pages/overview_page.h"
 #include "panel/pages/programs_list_page.h"
+#include "panel/pages/schedule_pages.h"
 #include "panel/pages/set_password_page.h"
+#include "panel/pages/users_groups_page.h"
 
 namespace zen::panel {
 
@@ -18,6 +20,8 @@ PageCatalog PanelPages() {
     RegisterLogPages(catalog);
     RegisterEmailNotificationsPage(catalog);
     RegisterImportExportPage(catalog);
+    RegisterSchedulePages(catalog);
+    RegisterUsersGroupsPage(catalog);
     return catalog;
 }
 

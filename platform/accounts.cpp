@@ -14,20 +14,34 @@
 namespace zen {
 namespace {
 
-// A test or demo root defines its own accounts in its etc/passwd, so that children's accounts
-// never have to exist on the machine.
-std::optional<std::string> NameInRootPasswd(uid_t uid) {
+struct Account {
+    std::string name;
+    uid_t uid;
+};
+
+std::vector<Account> RootPasswdAccounts() {
+    std::vector<Account> accounts;
     std::ifstream passwd(Root() / "etc/passwd");
     std::string line;
     while (std::getline(passwd, line)) {
-        // name:password:uid:...
         std::istringstream fields(line);
         std::string name, password, number;
         if (std::getline(fields, name, ':') && std::getline(fields, password, ':') &&
             std::getline(fields, number, ':') && !name.empty() && !number.empty() &&
-            number.find_first_not_of("0123456789") == std::string::npos &&
-            std::strtoul(number.c_str(), nullptr, 10) == uid) {
-            return name;
+            number.find_first_not_of("0123456789") == std::string::npos) {
+            accounts.push_back(
+                {name, static_cast<uid_t>(std::strtoul(number.c_str(), nullptr, 10))});
+        }
+    }
+    return accounts;
+}
+
+// A test or demo root defines its own accounts in its etc/passwd, so that children's accounts
+// never have to exist on the machine.
+std::optional<std::string> NameInRootPasswd(uid_t uid) {
+    for (const Account& account : RootPasswdAccounts()) {
+        if (account.uid == uid) {
+            return account.name;
         }
     }
     return std::nullopt;
@@ -42,6 +56,24 @@ std::optional<std::string> MachineLoginNameOf(uid_t uid) {
         return std::nullopt;
     }
     return std::string(found->pw_name);
+}
+
+std::vector<Account> MachineAccounts() {
+    std::vector<Account> accounts;
+    ::setpwent();
+    while (const struct passwd* entry = ::getpwent()) {
+        accounts.push_back({entry->pw_name, entry->pw_uid});
+    }
+    ::endpwent();
+    return accounts;
+}
+
+std::vector<Account> Accounts() {
+    return RootIsSystem() ? MachineAccounts() : RootPasswdAccounts();
+}
+
+bool IsNeverControlled(const Account& account, uid_t firstUserUid) {
+    return account.uid < firstUserUid || account.name == "nobody";
 }
 
 }  // namespace
@@ -75,6 +107,27 @@ std::optional<std::string> SetupAccountName() {
 bool IsSystemAccount(uid_t uid) {
     const std::optional<std::string> name = LoginNameOf(uid);
     return uid < FirstUserUid() || (name && *name == "nobody");
+}
+
+std::vector<std::string> PersonAccounts() {
+    const uid_t first = FirstUserUid();
+    std::vector<std::string> names;
+    for (const Account& account : Accounts()) {
+        if (!IsNeverControlled(account, first)) {
+            names.push_back(account.name);
+        }
+    }
+    return names;
+}
+
+bool IsSystemAccountName(std::string_view name) {
+    const uid_t first = FirstUserUid();
+    for (const Account& account : Accounts()) {
+        if (account.name == name) {
+            return IsNeverControlled(account, first);
+        }
+    }
+    return false;
 }
 
 std::string ComputerName() {

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace zen {
 
@@ -20,6 +22,13 @@ std::optional<std::string> SetupAccountName();
 
 // Root and system accounts (uid below UID_MIN, and nobody) are never controlled.
 bool IsSystemAccount(uid_t uid);
+
+// The login names of the accounts the system may control (every account but root, system
+// accounts and nobody), in the order of the password database.
+std::vector<std::string> PersonAccounts();
+// Whether `name` is the login of an account the system never controls (root, a system
+// account, nobody); a name no account has is not.
+bool IsSystemAccountName(std::string_view name);
 
 // The machine's host name ("Unknown" when it cannot be read).
 std::string ComputerName();

@@ -389,6 +389,24 @@ EditStatus SetTimetableRange(CDBManager& db, std::u16string_view group, Category
     });
 }
 
+EditStatus SetTimetableChanges(CDBManager& db, std::u16string_view group, Category category,
+                               const Timetable& shown, const Timetable& edited) {
+    constexpr int kSlotBytes = Timetable::kSlots / 8;
+    return EditGroup(db, group, [&](FastUsersRecord& r) {
+        Timetable& timetable = r.timetables[RulesOf(category).slot];
+        for (int day = 0; day < Timetable::kDays; ++day) {
+            for (int byte = 0; byte < kSlotBytes; ++byte) {
+                const auto changed =
+                    static_cast<uint8_t>(shown.rows[day][byte] ^ edited.rows[day][byte]);
+                uint8_t& stored = timetable.rows[day][byte];
+                stored =
+                    static_cast<uint8_t>((stored & ~changed) | (edited.rows[day][byte] & changed));
+            }
+        }
+        return EditStatus::Done;
+    });
+}
+
 EditStatus SetLimitEnabled(CDBManager& db, std::u16string_view group, Category category,
                            bool enable) {
     return EditGroup(db, group, [&](FastUsersRecord& r) {

@@ -70,6 +70,11 @@ EditStatus SetTimetableMode(CDBManager& db, std::u16string_view group, Category 
 // of every weekday in `days` (bit d = weekday d, 0 = Sunday). Slots are 0..96.
 EditStatus SetTimetableRange(CDBManager& db, std::u16string_view group, Category category,
                              uint8_t days, int fromSlot, int toSlot, bool allowed);
+// Writes into the category's own timetable the quarter hours in which `edited` differs from
+// `shown` (what the panel's grid painted over what it showed); every other quarter, and the
+// spare bits after the last one, keep what is stored, another process's edit included.
+EditStatus SetTimetableChanges(CDBManager& db, std::u16string_view group, Category category,
+                               const Timetable& shown, const Timetable& edited);
 EditStatus SetLimitEnabled(CDBManager& db, std::u16string_view group, Category category,
                            bool enable);
 // Sets the daily limit of every weekday in `days` to `minutes` (at most 1440).
