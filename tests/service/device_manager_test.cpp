@@ -31,6 +31,7 @@
 #include "platform/unique_fd.h"
 #include "service/control_socket.h"
 #include "service/managers/device_manager.h"
+#include "service/setup_removal.h"
 #include "service/zensvc_process.h"
 #include "support/eventually.h"
 #include "support/temp_root.h"
@@ -340,6 +341,23 @@ TEST_F(DeviceManagerTest, ReleaseAllOfAFreshManagerRestoresEveryRememberedDrive)
     EXPECT_EQ(ReadAll(fs::path(disc) / "file.txt"), "film");
     EXPECT_EQ(ReadAll(fs::path(stick) / "file.txt"), "homework");
     EXPECT_EQ(StateText(), u"0\n0\n");
+}
+
+TEST_F(DeviceManagerTest, TheRemovalMountsBackEveryDriveTheServiceHid) {
+    ForbidRemovableDrivesToo();
+    const std::string disc = Point("media/kid/DVD"), stick = Point("media/kid/STICK");
+    MountDrive(kDriveCdrom, disc, "film");
+    MountDrive(kDriveRemovable, stick, "homework");
+    TickAt(kForbidden);
+    ASSERT_FALSE(IsMounted(disc));
+    ASSERT_FALSE(IsMounted(stick));
+    // The service is gone; the removal's own step finds what it had hidden.
+    manager->Stop();
+    manager.reset();
+
+    EXPECT_EQ(ReleaseHiddenDrives(), 1);
+    EXPECT_EQ(ReadAll(fs::path(disc) / "file.txt"), "film");
+    EXPECT_EQ(ReadAll(fs::path(stick) / "file.txt"), "homework");
 }
 
 TEST_F(DeviceManagerTest, TwoDevicesHiddenAtOnePointAreRememberedUnderDifferentPoints) {
