@@ -52,6 +52,9 @@ if [ "${ZEN_SKIP_FUZZ:-0}" != 1 ]; then
     for fuzzer in build-fuzz/tests/fuzz/fuzz_*; do
         [ -x "$fuzzer" ] || continue
         corpus=$(mktemp -d)
+        # A target with seeds of its own (a real exported file, say) starts from them.
+        seeds=tests/fuzz/corpus/$(basename "$fuzzer")
+        [ -d "$seeds" ] && cp "$seeds"/* "$corpus"/
         ZEN_ROOT=$(mktemp -d) "$fuzzer" -max_total_time="$fuzz_seconds" -print_final_stats=0 "$corpus" 2>&1 | tail -n 2
         rm -rf "$corpus"
     done
