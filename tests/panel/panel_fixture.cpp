@@ -2,8 +2,10 @@
 
 #include <stdlib.h>
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QScreen>
 
 #include "common/db/options_file.h"
 #include "common/db/rules_editor.h"
@@ -102,6 +104,20 @@ void PanelTest::Spin(int ms) {
     while (timer.elapsed() < ms) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
+}
+
+void ScreenshotTest::SetUp() {
+    PanelTest::SetUp();
+    directory_ = qEnvironmentVariable("ZEN_SCREENSHOT_DIR");
+    if (directory_.isEmpty()) {
+        GTEST_SKIP() << "set ZEN_SCREENSHOT_DIR to take the screenshots";
+    }
+    percent_ = qRound(QGuiApplication::primaryScreen()->devicePixelRatio() * 100);
+    ASSERT_TRUE(QDir().mkpath(directory_));
+}
+
+bool ScreenshotTest::Save(const QPixmap& picture, const QString& name) const {
+    return picture.save(QString("%1/%2_%3.png").arg(directory_, name).arg(percent_));
 }
 
 }  // namespace zen::panel::test

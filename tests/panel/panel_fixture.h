@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPixmap>
 #include <QTimer>
 #include <functional>
 #include <string>
@@ -52,6 +53,22 @@ protected:
     void UseInternetTimetable(std::u16string_view group);
     // Processes events for `ms` milliseconds.
     static void Spin(int ms);
+};
+
+// Takes the panel's pictures for the manual and the README into the folder that
+// ZEN_SCREENSHOT_DIR names, at the screen's scale (scripts/screenshots.sh runs them on a
+// virtual X server at 100 % and 200 %); skipped when the variable is not set.
+class ScreenshotTest : public PanelTest {
+protected:
+    void SetUp() override;
+    // The screen's scale in percent, which ends every file name.
+    int percent() const { return percent_; }
+    // Saves `picture` as <name>_<percent>.png; false when it cannot be written.
+    bool Save(const QPixmap& picture, const QString& name) const;
+
+private:
+    QString directory_;
+    int percent_ = 100;
 };
 
 }  // namespace zen::panel::test

@@ -14,15 +14,9 @@ namespace {
 // The schedule and users pages for the manual and the README, in the main window, at the
 // screen's scale; taken only when ZEN_SCREENSHOT_DIR names where to put them
 // (scripts/screenshots.sh).
-using Screenshots = PanelTest;
+using Screenshots = ScreenshotTest;
 
 TEST_F(Screenshots, TimetableDailyLimitsAndUsersPages) {
-    const QString directory = qEnvironmentVariable("ZEN_SCREENSHOT_DIR");
-    if (directory.isEmpty()) {
-        GTEST_SKIP() << "set ZEN_SCREENSHOT_DIR to take the screenshots";
-    }
-    const int percent = qRound(QGuiApplication::primaryScreen()->devicePixelRatio() * 100);
-    ASSERT_TRUE(QDir().mkpath(directory));
     std::filesystem::create_directories(root / "etc");
     zen::test::WriteAll(root / "etc/passwd",
                         "root:x:0:0::/root:/bin/sh\nalice:x:1000:1000::/home/alice:/bin/sh\n"
@@ -54,8 +48,7 @@ TEST_F(Screenshots, TimetableDailyLimitsAndUsersPages) {
         window.strip()->choose(shot.section);
         window.ShowSectionPage(shot.page);
         Spin(100);
-        const QString name = QString("%1/%2_%3.png").arg(directory, shot.file).arg(percent);
-        EXPECT_TRUE(window.grab().save(name)) << name.toStdString();
+        EXPECT_TRUE(Save(window.grab(), shot.file)) << shot.file;
     }
     window.hide();
     db.Term();

@@ -14,18 +14,12 @@ namespace {
 // The pictures of the manual and the README: the main window on each section's overview, at
 // the screen's scale. Taken only when ZEN_SCREENSHOT_DIR names where to put them
 // (scripts/screenshots.sh runs this under a virtual X server at 100 % and 200 %).
-using Screenshots = PanelTest;
+using Screenshots = ScreenshotTest;
 
 const char* const kSectionFiles[] = {"computer",  "internet", "programs", "cddvd",
                                      "removable", "logs",     "settings"};
 
 TEST_F(Screenshots, MainWindowOnEveryOverviewPage) {
-    const QString directory = qEnvironmentVariable("ZEN_SCREENSHOT_DIR");
-    if (directory.isEmpty()) {
-        GTEST_SKIP() << "set ZEN_SCREENSHOT_DIR to take the screenshots";
-    }
-    const int percent = qRound(QGuiApplication::primaryScreen()->devicePixelRatio() * 100);
-    ASSERT_TRUE(QDir().mkpath(directory));
     CDBManager db;
     ASSERT_EQ(db.Init(false), 1);
     CDlgZenCP window(db, PanelPages());
@@ -34,10 +28,9 @@ TEST_F(Screenshots, MainWindowOnEveryOverviewPage) {
         window.strip()->choose(section);
         Spin(100);
         const QPixmap shot = window.grab();
-        EXPECT_EQ(shot.width(), window.width() * percent / 100);
-        const QString name =
-            QString("%1/overview_%2_%3.png").arg(directory, kSectionFiles[section]).arg(percent);
-        EXPECT_TRUE(shot.save(name)) << name.toStdString();
+        EXPECT_EQ(shot.width(), window.width() * percent() / 100);
+        EXPECT_TRUE(Save(shot, QString("overview_") + kSectionFiles[section]))
+            << kSectionFiles[section];
     }
     window.hide();
 
@@ -47,9 +40,7 @@ TEST_F(Screenshots, MainWindowOnEveryOverviewPage) {
     for (QWidget* dialog : std::initializer_list<QWidget*>{&prompt, &clockLocked}) {
         dialog->show();
         Spin(100);
-        const QString name =
-            QString("%1/%2_%3.png").arg(directory, dialog->objectName()).arg(percent);
-        EXPECT_TRUE(dialog->grab().save(name)) << name.toStdString();
+        EXPECT_TRUE(Save(dialog->grab(), dialog->objectName()));
         dialog->hide();
     }
     db.Term();
