@@ -19,6 +19,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/db/db_manager.h"
@@ -259,6 +260,19 @@ protected:
     ScopedZone zone{"UTC0"};
     ScopedNow clock{kForbidden};
     std::unique_ptr<CDBManager> db;
+    // A CD/DVD with "film" on it and a stick with "homework", both hidden in a forbidden
+    // quarter; their mount points.
+    std::pair<std::string, std::string> HideADiscAndAStick() {
+        ForbidRemovableDrivesToo();
+        const std::string disc = Point("media/kid/DVD"), stick = Point("media/kid/STICK");
+        MountDrive(kDriveCdrom, disc, "film");
+        MountDrive(kDriveRemovable, stick, "homework");
+        TickAt(kForbidden);
+        EXPECT_FALSE(IsMounted(disc));
+        EXPECT_FALSE(IsMounted(stick));
+        return {disc, stick};
+    }
+
     std::unique_ptr<CDeviceManager> manager;
     std::vector<std::unique_ptr<LoopDevice>> drives;
 };
@@ -326,13 +340,7 @@ TEST_F(DeviceManagerTest, RestartWhileHiddenRestoresOnceAllowedAtAPointWithABlan
 }
 
 TEST_F(DeviceManagerTest, ReleaseAllOfAFreshManagerRestoresEveryRememberedDrive) {
-    ForbidRemovableDrivesToo();
-    const std::string disc = Point("media/kid/DVD"), stick = Point("media/kid/STICK");
-    MountDrive(kDriveCdrom, disc, "film");
-    MountDrive(kDriveRemovable, stick, "homework");
-    TickAt(kForbidden);
-    ASSERT_FALSE(IsMounted(disc));
-    ASSERT_FALSE(IsMounted(stick));
+    const auto [disc, stick] = HideADiscAndAStick();
     ASSERT_TRUE(StateText().starts_with(u"1\n1\n"));
 
     // The removal creates and starts the manager, then releases everything, still forbidden.
@@ -344,13 +352,7 @@ TEST_F(DeviceManagerTest, ReleaseAllOfAFreshManagerRestoresEveryRememberedDrive)
 }
 
 TEST_F(DeviceManagerTest, TheRemovalMountsBackEveryDriveTheServiceHid) {
-    ForbidRemovableDrivesToo();
-    const std::string disc = Point("media/kid/DVD"), stick = Point("media/kid/STICK");
-    MountDrive(kDriveCdrom, disc, "film");
-    MountDrive(kDriveRemovable, stick, "homework");
-    TickAt(kForbidden);
-    ASSERT_FALSE(IsMounted(disc));
-    ASSERT_FALSE(IsMounted(stick));
+    const auto [disc, stick] = HideADiscAndAStick();
     // The service is gone; the removal's own step finds what it had hidden.
     manager->Stop();
     manager.reset();
