@@ -6,45 +6,21 @@ which logs every call to <folder>/notifications.log; prints "ADDRESS <bus addres
 both when standard input closes.
 """
 import os
-import subprocess
 import sys
-import time
 
-import dbus
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from private_bus import mocked_bus  # noqa: E402
 
 NAME = "org.freedesktop.Notifications"
 
 
 def main():
     folder = sys.argv[1]
-    socket = os.path.join(folder, "session_bus_socket")
-    address = f"unix:path={socket}"
-    daemon = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--nopidfile",
-                               f"--address={address}"], stderr=subprocess.DEVNULL)
-    mock = None
-    try:
-        for _ in range(200):
-            if os.path.exists(socket):
-                break
-            time.sleep(0.05)
-        env = dict(os.environ, DBUS_SESSION_BUS_ADDRESS=address)
-        mock = subprocess.Popen([sys.executable, "-m", "dbusmock", "--session", "--template",
-                                 "notification_daemon", "-l",
-                                 os.path.join(folder, "notifications.log")],
-                                env=env, stdout=subprocess.DEVNULL)
-        bus = dbus.bus.BusConnection(address)
-        for _ in range(200):
-            if bus.name_has_owner(NAME):
-                break
-            time.sleep(0.05)
+    template = ["--template", "notification_daemon", "-l",
+                os.path.join(folder, "notifications.log")]
+    with mocked_bus(folder, "session", template, NAME) as (_, address):
         print(f"ADDRESS {address}", flush=True)
         sys.stdin.read()
-    finally:
-        if mock:
-            mock.terminate()
-            mock.wait()
-        daemon.terminate()
-        daemon.wait()
 
 
 if __name__ == "__main__":

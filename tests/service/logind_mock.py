@@ -1,4 +1,4 @@
-#!/ usr / bin / python3
+#!/usr/bin/python3
 """A private system bus with python3-dbusmock's logind template, for the session tests.
 
 Starts dbus-daemon on a socket in the given folder and dbusmock's logind on it, prints
@@ -10,40 +10,19 @@ Starts dbus-daemon on a socket in the given folder and dbusmock's logind on it, 
 Ends both processes when standard input closes.
 """
 import os
-import subprocess
 import sys
-import time
 
 import dbus
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from private_bus import mocked_bus  # noqa: E402
 
 LOGIND = "org.freedesktop.login1"
 MANAGER_PATH = "/org/freedesktop/login1"
 
 
-def wait_for_name(bus, name):
-    for _ in range(200):
-        if bus.name_has_owner(name):
-            return
-        time.sleep(0.05)
-    raise RuntimeError(f"{name} did not appear")
-
-
 def main():
-    folder = sys.argv[1]
-    address = f"unix:path={os.path.join(folder, 'system_bus_socket')}"
-    daemon = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--nopidfile",
-                               f"--address={address}"], stderr=subprocess.DEVNULL)
-    env = dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS=address)
-    mock = None
-    try:
-        for _ in range(200):
-            if os.path.exists(os.path.join(folder, "system_bus_socket")):
-                break
-            time.sleep(0.05)
-        mock = subprocess.Popen([sys.executable, "-m", "dbusmock", "--system", "--template",
-                                 "logind"], env=env, stdout=subprocess.DEVNULL)
-        bus = dbus.bus.BusConnection(address)
-        wait_for_name(bus, LOGIND)
+    with mocked_bus(sys.argv[1], "system", ["--template", "logind"], LOGIND) as (bus, address):
         manager = bus.get_object(LOGIND, MANAGER_PATH)
         print(f"ADDRESS {address}", flush=True)
         for line in sys.stdin:
@@ -73,12 +52,6 @@ def main():
                              for a in arguments]
                     print(" ".join(["CALL", str(method)] + shown), flush=True)
             print("OK", flush=True)
-    finally:
-        if mock:
-            mock.terminate()
-            mock.wait()
-        daemon.terminate()
-        daemon.wait()
 
 
 if __name__ == "__main__":
