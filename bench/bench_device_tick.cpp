@@ -32,7 +32,8 @@ void BM_DeviceManagerIdleTick(benchmark::State& state) {
     }
     db.SetCurrentUserName(u"anna");
     db.SetCurrentUser();
-    CDeviceManager manager(db);
+    const auto actions = MakeSystemActions(Env());
+    CDeviceManager manager(db, *actions);
     manager.Start();
     for (auto _ : state) {
         manager.Tick();

@@ -101,7 +101,8 @@ void Warm(benchmark::State& state, ProcessList::Mode mode) {
         return;
     }
     ProgramsOfAChild& fixture = Fixture();
-    CProcessManager manager(fixture.db, Actions(), mode);
+    const auto actions = MakeSystemActions(Env());
+    CProcessManager manager(fixture.db, *actions, mode);
     manager.Start();
     manager.Tick();
     for (auto _ : state) {
@@ -129,7 +130,8 @@ void BM_ProgramsTickCold(benchmark::State& state) {
     ProgramsOfAChild& fixture = Fixture();
     for (auto _ : state) {
         state.PauseTiming();
-        CProcessManager manager(fixture.db, Actions());
+        const auto actions = MakeSystemActions(Env());
+        CProcessManager manager(fixture.db, *actions);
         manager.Start();
         state.ResumeTiming();
         manager.Tick();

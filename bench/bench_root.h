@@ -21,12 +21,14 @@ public:
         }
         path_ = pattern;
         ::setenv("ZEN_ROOT", path_.c_str(), 1);
+        SetEnvironment(Environment::ForRoot(path_));
         if (!EnsureSharedDirectories()) {
             throw std::runtime_error("cannot make the shared directories");
         }
     }
     ~BenchRoot() {
         ::unsetenv("ZEN_ROOT");
+        SetEnvironment(Environment::FromProcess());
         std::error_code ignored;
         std::filesystem::remove_all(path_, ignored);
     }

@@ -68,9 +68,9 @@ InternetPolicy::Gate InternetPolicy::AccessCheckGate(bool report, FastUsersRecor
     bool clockLock = false;
     {
         // Also the barrier that waits for a writer of the rules in progress.
-        NamedMutexLock lock(db_->OptionsMutex());
+        LockedOptions options = db_->LockOptions();
         rules = db_->CurrentRulesCopy();
-        clockLock = db_->options().clockLock != 0;
+        clockLock = options->clockLock != 0;
     }
     if (rules.Disable != 0) {
         return Gate::NotEnforced;

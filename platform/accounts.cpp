@@ -19,9 +19,9 @@ struct Account {
     uid_t uid;
 };
 
-std::vector<Account> RootPasswdAccounts() {
+std::vector<Account> FileAccounts(const std::filesystem::path& file) {
     std::vector<Account> accounts;
-    std::ifstream passwd(Root() / "etc/passwd");
+    std::ifstream passwd(file);
     std::string line;
     while (std::getline(passwd, line)) {
         std::istringstream fields(line);
@@ -38,8 +38,8 @@ std::vector<Account> RootPasswdAccounts() {
 
 // A test or demo root defines its own accounts in its etc/passwd, so that children's accounts
 // never have to exist on the machine.
-std::optional<std::string> NameInRootPasswd(uid_t uid) {
-    for (const Account& account : RootPasswdAccounts()) {
+std::optional<std::string> NameInFile(const std::filesystem::path& file, uid_t uid) {
+    for (const Account& account : FileAccounts(file)) {
         if (account.uid == uid) {
             return account.name;
         }
@@ -58,6 +58,18 @@ std::optional<std::string> MachineLoginNameOf(uid_t uid) {
     return std::string(found->pw_name);
 }
 
+std::optional<uid_t> MachineUidOf(const std::string& name) {
+    const long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 16384);
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    if (::getpwnam_r(name.c_str(), &entry, buffer.data(), buffer.size(), &found) != 0 ||
+        found == nullptr) {
+        return std::nullopt;
+    }
+    return found->pw_uid;
+}
+
 std::vector<Account> MachineAccounts() {
     std::vector<Account> accounts;
     ::setpwent();
@@ -69,7 +81,8 @@ std::vector<Account> MachineAccounts() {
 }
 
 std::vector<Account> Accounts() {
-    return RootIsSystem() ? MachineAccounts() : RootPasswdAccounts();
+    const auto& file = Env().accountsFile;
+    return file ? FileAccounts(*file) : MachineAccounts();
 }
 
 bool IsNeverControlled(const Account& account, uid_t firstUserUid) {
@@ -92,8 +105,22 @@ uid_t FirstUserUid() {
     return 1000;
 }
 
+std::optional<uid_t> UidOfLogin(std::string_view name) {
+    const auto& file = Env().accountsFile;
+    if (!file) {
+        return MachineUidOf(std::string(name));
+    }
+    for (const Account& account : FileAccounts(*file)) {
+        if (account.name == name) {
+            return account.uid;
+        }
+    }
+    return std::nullopt;
+}
+
 std::optional<std::string> LoginNameOf(uid_t uid) {
-    return RootIsSystem() ? MachineLoginNameOf(uid) : NameInRootPasswd(uid);
+    const auto& file = Env().accountsFile;
+    return file ? NameInFile(*file, uid) : MachineLoginNameOf(uid);
 }
 
 std::optional<std::string> SetupAccountName() {

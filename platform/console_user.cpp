@@ -5,8 +5,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/environment.h"
 #include "platform/logind.h"
-#include "platform/root.h"
 #include "platform/shared_file.h"
 
 namespace zen {
@@ -38,21 +38,27 @@ std::string UtmpUser() {
 }  // namespace
 
 std::string ConsoleUserName() {
-    if (!RootIsSystem()) {
-        if (auto seat = ReadFirstLine(paths::SeatFile())) {
+    const Environment& environment = Env();
+    if (environment.seatFile) {
+        if (auto seat = ReadFirstLine(*environment.seatFile)) {
             return *seat;
         }
     }
-    if (LogindInScope()) {
+    if (environment.logind) {
         if (auto user = LogindConsoleUser()) {
             return *user;
         }
     }
-    return RootIsSystem() ? UtmpUser() : std::string();
+    return environment.onMachine ? UtmpUser() : std::string();
+}
+
+Environment WithConsoleSessions(Environment environment) {
+    environment.consoleUser = ConsoleUserName;
+    return environment;
 }
 
 std::string SessionUserName(std::string_view sessionId) {
-    return LogindInScope() ? LogindSessionUser(sessionId).value_or("") : std::string();
+    return Env().logind ? LogindSessionUser(sessionId).value_or("") : std::string();
 }
 
 }  // namespace zen

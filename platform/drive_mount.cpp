@@ -106,7 +106,8 @@ bool PathBelow(const fs::path& path, const fs::path& directory) {
 }
 
 bool BelowRoot(const std::string& path) {
-    return RootIsSystem() || PathBelow(path, Root());
+    const fs::path& scope = Env().mountScope;
+    return scope == fs::path("/") || PathBelow(path, scope);
 }
 
 bool UnmountDrive(const DriveMount& drive) {

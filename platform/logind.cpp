@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "platform/accounts.h"
+#include "platform/environment.h"
 #include "platform/logind_bus.h"
-#include "platform/root.h"
 
 namespace zen {
 namespace {
@@ -73,7 +73,7 @@ bool IsControlledSession(sd_bus* bus, const char* sessionPath) {
 }  // namespace
 
 bool LogindInScope() {
-    return RootIsSystem() || std::getenv("DBUS_SYSTEM_BUS_ADDRESS") != nullptr;
+    return Env().logind;
 }
 
 std::optional<std::string> LogindConsoleUser() {

@@ -18,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/environment.h"
 #include "platform/named_object_file.h"
 #include "platform/unique_fd.h"
 
@@ -58,8 +59,6 @@ constexpr std::chrono::milliseconds kOwnerCheck{100};
 // anyone's work for good.
 constexpr std::chrono::milliseconds kRootPatience{1000};
 constexpr std::chrono::milliseconds kUserPatience{5000};
-
-std::atomic<int64_t> defaultWaitLimitMs{-1};
 
 // Every open handle of this process, so that a word naming one of its threads can be checked
 // against the handles of the same file.
@@ -201,10 +200,6 @@ bool NamedMutex::Refresh() {
     return true;
 }
 
-void NamedMutex::SetDefaultWaitLimit(std::optional<std::chrono::milliseconds> limit) {
-    defaultWaitLimitMs = limit ? limit->count() : -1;
-}
-
 bool NamedMutex::HeldByThreadOfThisProcess(uint32_t thread) const {
     const std::lock_guard guard(handlesGuard);
     return std::ranges::any_of(handles, [&](const NamedMutex* handle) {
@@ -244,8 +239,10 @@ LockResult NamedMutex::Lock(std::optional<std::chrono::milliseconds> timeout) {
     }
 
     using detail::Clock;
-    if (!timeout && defaultWaitLimitMs >= 0) {
-        timeout = std::chrono::milliseconds(defaultWaitLimitMs);
+    // A Lock that names no limit waits at most the environment's (the service's: a lock held
+    // by a stopped process must not stop its ticks).
+    if (!timeout) {
+        timeout = Env().lockWaitLimit;
     }
     const Clock::time_point deadline = detail::Deadline(timeout);
     const auto patience = ::geteuid() == 0 ? kRootPatience : kUserPatience;

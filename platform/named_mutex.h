@@ -48,10 +48,6 @@ public:
     // object cannot be had.
     bool Refresh();
 
-    // The limit of every Lock of this process that names none (none unless set). The service
-    // sets one: a lock held by a stopped process must not stop its ticks.
-    static void SetDefaultWaitLimit(std::optional<std::chrono::milliseconds> limit);
-
 private:
     struct Shared;
     bool HeldByThreadOfThisProcess(uint32_t thread) const;

@@ -4,29 +4,12 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
-#include <mutex>
 
 namespace zen {
 namespace fs = std::filesystem;
 
-bool InstalledForReal() {
-    static const bool installed = ::access("/etc/zentimo/zentimo.conf", F_OK) == 0;
-    return installed;
-}
-
-fs::path Root() {
-    if (!InstalledForReal()) {
-        const char* root = std::getenv("ZEN_ROOT");
-        if (root != nullptr && root[0] == '/') {
-            return fs::path(root);
-        }
-    }
-    return fs::path("/");
-}
-
-bool RootIsSystem() {
-    return Root() == fs::path("/");
+const fs::path& Root() {
+    return Env().root;
 }
 
 namespace paths {

@@ -2,20 +2,13 @@
 
 #include <filesystem>
 
+#include "platform/environment.h"
+
 namespace zen {
 
-// Every path of the system lives under one root: "/" normally, or the directory named by
-// ZEN_ROOT for tests and demos. Once the system is installed for real (the configuration
-// file exists under "/"), ZEN_ROOT is ignored so that no user can point a process at rules
-// of their own.
-std::filesystem::path Root();
-
-// True when the root is "/": only then may the system act on the machine itself
-// (power off, log off, systemctl, mounts outside the root, the real preload list).
-bool RootIsSystem();
-
-// True when "/etc/zentimo/zentimo.conf" exists.
-bool InstalledForReal();
+// Every path of the system lives under the root of this process's environment: "/"
+// normally, or the directory of a test or demo.
+const std::filesystem::path& Root();
 
 namespace paths {
 std::filesystem::path DataDir();         // var/lib/zentimo: tables, logs, hidden files

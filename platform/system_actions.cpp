@@ -41,28 +41,9 @@ public:
 };
 
 // logind on a test's private bus is called as well as the line is recorded, but only when the
-// bus named by DBUS_SYSTEM_BUS_ADDRESS is a socket below the root: a test or demo root that
-// names the machine's own bus still acts on nothing.
+// environment found that bus below the root.
 bool PrivateBusBelowRoot() {
-    const char* address = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
-    constexpr std::string_view kUnixPath = "unix:path=";
-    if (address == nullptr || !std::string_view(address).starts_with(kUnixPath)) {
-        return false;
-    }
-    const std::string_view rest = std::string_view(address).substr(kUnixPath.size());
-    // One address only, its path without escapes: anything else is not ours to call.
-    if (rest.find_first_of(";%") != std::string_view::npos) {
-        return false;
-    }
-    std::error_code socketError;
-    std::error_code rootError;
-    const auto socket = std::filesystem::canonical(rest.substr(0, rest.find(',')), socketError);
-    const auto root = std::filesystem::canonical(Root(), rootError);
-    if (socketError || rootError) {
-        return false;
-    }
-    const auto below = socket.lexically_relative(root);
-    return !below.empty() && *below.begin() != ".." && below != ".";
+    return Env().privateLogind;
 }
 
 // Under a test or demo root: power-off and logoff become one line each in actions.log.
@@ -100,18 +81,6 @@ private:
 
 // Without logind, a user who did not leave gets this long to end their programs.
 constexpr std::chrono::seconds kLogoffGrace{10};
-
-std::optional<uid_t> UidOfLogin(const std::string& name) {
-    const long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
-    std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 16384);
-    struct passwd entry {};
-    struct passwd* found = nullptr;
-    if (::getpwnam_r(name.c_str(), &entry, buffer.data(), buffer.size(), &found) != 0 ||
-        found == nullptr) {
-        return std::nullopt;
-    }
-    return found->pw_uid;
-}
 
 // Without logind there are no sessions to end: the console user's processes are ended
 // instead. Root's and the system accounts' processes are never touched.
@@ -163,11 +132,11 @@ public:
 
 }  // namespace
 
-SystemActions& Actions() {
-    static const std::unique_ptr<SystemActions> actions =
-        RootIsSystem() ? std::unique_ptr<SystemActions>(std::make_unique<MachineActions>())
-                       : std::make_unique<RecordingActions>();
-    return *actions;
+std::unique_ptr<SystemActions> MakeSystemActions(const Environment& environment) {
+    if (environment.actions == ActionsBackend::Machine) {
+        return std::make_unique<MachineActions>();
+    }
+    return std::make_unique<RecordingActions>();
 }
 
 }  // namespace zen

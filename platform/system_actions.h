@@ -1,7 +1,10 @@
 #pragma once
 
+#include <memory>
 #include <span>
 #include <string>
+
+#include "platform/environment.h"
 
 namespace zen {
 
@@ -46,8 +49,7 @@ public:
     virtual bool Mount(const DriveMount& drive) = 0;
 };
 
-// The actions for the root in force, chosen at the first call; nothing else asks which root
-// the process runs under.
-SystemActions& Actions();
+// The actions the environment allows: the machine's own, or those that only record.
+std::unique_ptr<SystemActions> MakeSystemActions(const Environment& environment);
 
 }  // namespace zen

@@ -5,7 +5,7 @@
 #include <sys/time.h>
 
 #include "platform/root.h"
-#include "service/unix_listener.h"
+#include "platform/unix_listener.h"
 
 namespace zen {
 namespace {

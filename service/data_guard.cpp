@@ -135,8 +135,10 @@ bool DataGuard::Restore(const DataFile& file) {
     auto copy = ReadDataFile(paths::BackupDir() / file.path.filename(), stamp);
     if (!copy || !file.intact(*copy)) {
         // A table or options file without a copy cannot be made up; the missing database is
-        // reported where it is opened.
-        if (!file.isLog) {
+        // reported where it is opened. A log without one starts empty, but only in a database
+        // the guard has seen whole (its options were copied): before the database is first
+        // made, a missing log is nothing lost.
+        if (!file.isLog || !fs::exists(paths::BackupDir() / OptionsFilePath().filename())) {
             return false;
         }
         copy = DBLogTable::EmptyImage();

@@ -15,8 +15,8 @@
 
 namespace zen {
 
-ServiceMainLoop::ServiceMainLoop(std::string name, bool debugMode)
-    : debugMode_(debugMode), context_(std::make_unique<ServiceContext>()) {
+ServiceMainLoop::ServiceMainLoop(std::string name, bool debugMode, const Environment& environment)
+    : debugMode_(debugMode), context_(std::make_unique<ServiceContext>(environment)) {
     context_->name = std::move(name);
     context_->debugMode = debugMode;
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/environment.h"
 #include "platform/logind_monitor.h"
 #include "platform/unique_fd.h"
 #include "service/control_socket.h"
@@ -31,7 +32,7 @@ inline constexpr uint32_t kCallNotImplemented = 120;
 // bus). Returns when the service has stopped: kStopCode when code 129 stopped it, else 0.
 class ServiceMainLoop {
 public:
-    ServiceMainLoop(std::string name, bool debugMode);
+    ServiceMainLoop(std::string name, bool debugMode, const Environment& environment);
     ~ServiceMainLoop();
     ServiceMainLoop(const ServiceMainLoop&) = delete;
     ServiceMainLoop& operator=(const ServiceMainLoop&) = delete;

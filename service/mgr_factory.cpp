@@ -23,10 +23,10 @@ std::span<const ManagerCreation> CMgrFactory::Order() const {
     return kCreationOrder;
 }
 
-std::unique_ptr<CManager> CMgrFactory::Create(const ManagerCreation& creation,
-                                              CDBManager& db) const {
+std::unique_ptr<CManager> CMgrFactory::Create(const ManagerCreation& creation, CDBManager& db,
+                                              SystemActions& actions) const {
     try {
-        if (auto manager = creation.make(db)) {
+        if (auto manager = creation.make(db, actions)) {
             return manager;
         }
     } catch (const std::bad_alloc&) {

@@ -10,6 +10,7 @@
 namespace zen {
 
 class CDBManager;
+class SystemActions;
 
 // What a manager's creation raises when it fails: the standard allocation exception, with
 // the manager's own text.
@@ -25,7 +26,7 @@ private:
 // One manager's place in the creation order.
 struct ManagerCreation {
     const char* allocationError;  // e.g. "#ERROR : device manager allocation error"
-    std::unique_ptr<CManager> (*make)(CDBManager& db);
+    std::unique_ptr<CManager> (*make)(CDBManager& db, SystemActions& actions);
 };
 
 // Creates the service's managers in their fixed order: CDeviceManager, CProcessManager,
@@ -36,7 +37,8 @@ public:
 
     std::span<const ManagerCreation> Order() const;
     // Creates the manager of one place; a failure raises ManagerAllocationError.
-    std::unique_ptr<CManager> Create(const ManagerCreation& creation, CDBManager& db) const;
+    std::unique_ptr<CManager> Create(const ManagerCreation& creation, CDBManager& db,
+                                     SystemActions& actions) const;
 };
 
 }  // namespace zen

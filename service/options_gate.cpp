@@ -30,7 +30,7 @@ std::optional<Options> OptionsSnapshot(CDBManager& db) {
     if (!Had(lock)) {
         return std::nullopt;
     }
-    return db.options();
+    return *db.LockOptions();
 }
 
 }  // namespace zen

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <systemd/sd-daemon.h>
 #include <unistd.h>
 
 #include <span>
@@ -43,10 +42,6 @@ int WaitFor(pid_t pid) {
 }
 
 }  // namespace
-
-bool SystemdRuns() {
-    return RootIsSystem() && ::sd_booted() > 0;
-}
 
 std::string ServiceUnitText(const std::filesystem::path& program) {
     return "[Unit]\n"
@@ -88,10 +83,6 @@ bool Systemctl(std::initializer_list<std::string_view> arguments) {
         return false;
     }
     return WaitFor(pid) == 0;
-}
-
-std::filesystem::path PidFile() {
-    return paths::RunDir() / "zensvc.pid";
 }
 
 bool DetachedServiceRuns() {

@@ -4,12 +4,9 @@
 #include <string>
 #include <string_view>
 
-namespace zen {
+#include "platform/service_presence.h"
 
-// What runs the service: systemd when it runs the machine, otherwise a detached process with
-// a pid file. systemd is only ever considered under the root "/": under any other root the
-// pid-file path is taken, so nothing reaches the machine's own service manager.
-bool SystemdRuns();
+namespace zen {
 
 // The unit that installs the service: notify type, always restarted, never stopped by hand.
 // A stop by the service's own control code (exit status 129) ends it for good.
@@ -20,9 +17,6 @@ std::filesystem::path OwnProgramPath();
 
 // Runs systemctl with the arguments; true when it succeeded. Only when SystemdRuns().
 bool Systemctl(std::initializer_list<std::string_view> arguments);
-
-// The pid file of a service started without systemd: run/zentimo/zensvc.pid.
-std::filesystem::path PidFile();
 
 // True when the pid file names a running process of this program.
 bool DetachedServiceRuns();

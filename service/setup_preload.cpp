@@ -70,13 +70,7 @@ std::string Refusal(const fs::path& path, std::string_view fault) {
 }  // namespace
 
 fs::path FilterLibraryPath() {
-    if (!RootIsSystem()) {
-        const char* library = std::getenv("ZEN_FILTER_LIBRARY");
-        if (library != nullptr && library[0] == '/') {
-            return library;
-        }
-    }
-    return paths::ProgramFolder() / "lib" / "libzensp.so";
+    return Env().filterLibrary.value_or(paths::ProgramFolder() / "lib" / "libzensp.so");
 }
 
 std::optional<std::string> PreloadRefusal(const fs::path& library) {

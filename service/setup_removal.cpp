@@ -11,9 +11,10 @@
 #include "common/db/object_names.h"
 #include "platform/named_event.h"
 #include "platform/root.h"
+#include "platform/system_actions.h"
 #include "platform/unique_fd.h"
+#include "platform/unix_listener.h"
 #include "service/mgr_factory.h"
-#include "service/unix_listener.h"
 
 namespace zen {
 namespace {
@@ -69,7 +70,9 @@ int ReleaseHiddenDrives() {
     }
     try {
         // The drives manager comes first in the order the service makes its managers.
-        const std::unique_ptr<CManager> drives = factory.Create(factory.Order().front(), db);
+        const std::unique_ptr<SystemActions> actions = MakeSystemActions(Env());
+        const std::unique_ptr<CManager> drives =
+            factory.Create(factory.Order().front(), db, *actions);
         drives->Start();
         const int released = drives->ReleaseAll();
         db.Term();

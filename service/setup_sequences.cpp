@@ -66,7 +66,7 @@ int SetupAll() {
         }
     }
     // The prefix is the machine's own: only a set-up of the machine itself may change it.
-    if (RootIsSystem()) {
+    if (Env().onMachine) {
         SecureProgramFiles(paths::ProgramFolder());
     }
     if (InstallFilter(FilterLibraryPath()) == FilterSetup::ListUnreadable) {

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "platform/root.h"
-#include "service/unix_listener.h"
+#include "platform/unix_listener.h"
 
 namespace zen {
 namespace {

@@ -3,8 +3,10 @@
 #include <strings.h>
 
 #include <array>
+#include <chrono>
 #include <functional>
 
+#include "platform/console_user.h"
 #include "service/main_loop.h"
 #include "service/service_manager.h"
 #include "service/service_strings.h"
@@ -18,6 +20,8 @@ struct Verb {
     std::function<void()> run;
 };
 
+constexpr std::chrono::milliseconds kServiceLockWaitLimit{2000};
+
 bool SameVerb(std::string_view argument, std::string_view verb) {
     return argument.size() == verb.size() &&
            ::strncasecmp(argument.data(), verb.data(), verb.size()) == 0;
@@ -26,9 +30,16 @@ bool SameVerb(std::string_view argument, std::string_view verb) {
 }  // namespace
 
 int RunVerbs(std::span<const std::string_view> arguments) {
+    Environment environment = WithConsoleSessions(Environment::FromProcess(arguments));
+    // No lock the service takes is held for long by anyone honest; past this, the service
+    // gives up the step and keeps the rules it has.
+    environment.lockWaitLimit = kServiceLockWaitLimit;
+    SetEnvironment(std::move(environment));
     const std::string name(ServiceString(kIdsServiceName));
     int exitCode = 0;
-    const auto runLoop = [&](bool debugMode) { exitCode = ServiceMainLoop(name, debugMode).Run(); };
+    const auto runLoop = [&](bool debugMode) {
+        exitCode = ServiceMainLoop(name, debugMode, Env()).Run();
+    };
     const std::array<Verb, 7> verbs{{
         {"install", [] {}},
         {"remove", [] {}},

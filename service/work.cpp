@@ -20,25 +20,24 @@ namespace zen {
 namespace {
 
 constexpr std::chrono::milliseconds kThreadsEndWait{2000};
-// No lock the service takes is held for long by anyone honest; past this, the service gives
-// up the step and keeps the rules it has.
-constexpr std::chrono::milliseconds kLockWaitLimit{2000};
 constexpr std::chrono::hours kRepeatInterval{1};
 
 void ShowDatabaseError(int stringId) {
     ShowServiceMessage(stringId, ServiceString(kIdsProductName));
 }
 
+// Each manager that can be made joins; one that cannot is logged with its kind, and the
+// others still come.
 void CreateManagers(ServiceContext& context) {
     const CMgrFactory factory;
-    try {
-        for (const ManagerCreation& creation : factory.Order()) {
-            auto manager = factory.Create(creation, context.db);
+    for (const ManagerCreation& creation : factory.Order()) {
+        try {
+            auto manager = factory.Create(creation, context.db, *context.actions);
             manager->Start();
             context.managers.push_back(std::move(manager));
+        } catch (const std::exception& failure) {
+            LogError(failure.what());
         }
-    } catch (const std::exception&) {
-        // The managers made so far stay; the tick runs over what exists.
     }
 }
 
@@ -67,7 +66,6 @@ bool JoinBy(Worker& worker, std::chrono::steady_clock::time_point deadline) {
 }  // namespace
 
 bool StartWork(ServiceContext& context) {
-    NamedMutex::SetDefaultWaitLimit(kLockWaitLimit);
     GuardNamedObjectMappings();
     SetRepeatInterval(kRepeatInterval);
     DataGuard::RemoveLeftoverScratchFiles();

@@ -26,22 +26,27 @@ void TickThread(ServiceContext& context) {
         LogError("Error while creating waitable timer");
         return;
     }
-    constexpr timespec period{kManagerPeriodMs / 1000, 0};
+    const auto tick = context.environment.tickPeriod;
+    const timespec period{static_cast<time_t>(tick.count() / 1000),
+                          static_cast<long>(tick.count() % 1000) * 1'000'000};
     const itimerspec schedule{period, period};
     if (::timerfd_settime(timer.get(), 0, &schedule, nullptr) != 0) {
         LogError("Error while creating waitable timer");
         return;
     }
-    // The stop, the tick, then the timers of the managers that keep one, in list order.
-    std::vector<pollfd> waits{{context.stopWake.get(), POLLIN, 0}, {timer.get(), POLLIN, 0}};
+    // The stop, the tick, then the timers of the managers that keep one, in list order. A tick
+    // may add managers (the database opened late), so the list follows them at every wait.
+    std::vector<pollfd> waits;
     std::vector<CManager*> timed;
-    for (const auto& manager : context.managers) {
-        if (manager->TimerFd() >= 0) {
-            waits.push_back({manager->TimerFd(), POLLIN, 0});
-            timed.push_back(manager.get());
-        }
-    }
     for (;;) {
+        waits.assign({{context.stopWake.get(), POLLIN, 0}, {timer.get(), POLLIN, 0}});
+        timed.clear();
+        for (const auto& manager : context.managers) {
+            if (manager->TimerFd() >= 0) {
+                waits.push_back({manager->TimerFd(), POLLIN, 0});
+                timed.push_back(manager.get());
+            }
+        }
         if (::poll(waits.data(), waits.size(), -1) < 0) {
             if (errno == EINTR) {
                 continue;

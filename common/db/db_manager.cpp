@@ -15,7 +15,7 @@
 #include "common/db/protected_programs.h"
 #include "common/db/rules_model.h"
 #include "platform/accounts.h"
-#include "platform/console_user.h"
+#include "platform/environment.h"
 #include "platform/root.h"
 #include "platform/shared_file.h"
 #include "platform/text.h"
@@ -35,7 +35,7 @@ bool OpenOnce(NamedMutex& mutex, const char* name) {
 CDBManager::CDBManager()
     : options_(OptionsDefault()),
       currentRules_(RulesDefault()),
-      currentUserName_(Utf8ToUtf16(ConsoleUserName())),
+      currentUserName_(Utf8ToUtf16(Env().consoleUser ? Env().consoleUser() : std::string())),
       computerName_(Utf8ToUtf16(zen::ComputerName())) {}
 
 CDBManager::~CDBManager() {

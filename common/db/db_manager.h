@@ -20,6 +20,22 @@ using UsersTable = FastTable<FastUsersRecord>;
 using CustomsTable = FastTable<FastCustomRecord>;
 using MessagesTable = FastTable<CustomMessage>;
 
+// The options record with the options mutex held, for as long as the view lives: the only way
+// to the record itself, since the watcher thread rewrites it when another process saves.
+class LockedOptions {
+public:
+    LockedOptions(NamedMutex& mutex, Options& options) : lock_(mutex), options_(options) {}
+
+    bool held() const { return lock_.owns(); }
+    LockResult result() const { return lock_.result(); }
+    Options& operator*() { return options_; }
+    Options* operator->() { return &options_; }
+
+private:
+    NamedMutexLock lock_;
+    Options& options_;
+};
+
 // The one object through which a process uses the rules database: the options, the rules in
 // force for the current user, the three tables and two logs, the shared mutexes, and a
 // watcher thread that follows what other processes change.
@@ -36,7 +52,7 @@ public:
     // the account that runs the set-up and the protected programs. 1 when ready.
     int Init(bool creator);
     void Term();
-    bool IsInitialised() const { return initialised_ != 0; }
+    bool IsInitialised() const { return initialised_.load() != 0; }
 
     // Deletes the options file and the files of ZenUsr, ZenCtb, Zenwgs and Zenavt, with root's
     // last good copies of them.
@@ -80,8 +96,9 @@ public:
     void SetCurrentUserName(std::u16string_view name);
     const std::u16string& ComputerName() const { return computerName_; }
 
-    // Raw access for writers that hold OptionsMutex().
-    Options& options() { return options_; }
+    // The record itself, under the options mutex (recursive: a writer that holds it already
+    // may take the view as well).
+    LockedOptions LockOptions() { return LockedOptions(optionsMutex_, options_); }
 
     UsersTable& Users() { return users_; }
     CustomsTable& Customs() { return customs_; }
@@ -99,7 +116,7 @@ private:
     void AddProtectedPrograms();
     int ReadOptions(bool missingIsFine);
 
-    uint32_t initialised_ = 0;
+    std::atomic<uint32_t> initialised_{0};
     Options options_;
     FastUsersRecord currentRules_;
     std::u16string currentGroupName_;

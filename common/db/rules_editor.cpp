@@ -484,15 +484,15 @@ EditStatus RemoveProgramEntries(CDBManager& db, uint16_t mode, std::u16string_vi
     return status;
 }
 
-OptionsTransaction::OptionsTransaction(CDBManager& db) : db_(db), lock_(db.OptionsMutex()) {
-    if (!lock_.owns()) {
+OptionsTransaction::OptionsTransaction(CDBManager& db) : db_(db), view_(db.LockOptions()) {
+    if (!view_.held()) {
         return;
     }
     // Read what is saved now, so that another process's change made since this one last read
     // the options is kept.
-    Options saved = db_.options();
+    Options saved = *view_;
     if (SerializeOptions(saved, false, false, true, db_.OptionsMutex()) == 1) {
-        db_.options() = saved;
+        *view_ = saved;
         ok_ = true;
     }
 }
@@ -500,7 +500,7 @@ OptionsTransaction::OptionsTransaction(CDBManager& db) : db_(db), lock_(db.Optio
 OptionsTransaction::~OptionsTransaction() = default;
 
 Options& OptionsTransaction::options() {
-    return db_.options();
+    return *view_;
 }
 
 EditStatus OptionsTransaction::Commit() {

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "common/db/category.h"
+#include "common/db/db_manager.h"
 #include "common/db/records.h"
 #include "common/db/rules_model.h"
 #include "platform/named_mutex.h"
@@ -115,7 +116,7 @@ public:
 
 private:
     CDBManager& db_;
-    NamedMutexLock lock_;
+    LockedOptions view_;
     bool ok_ = false;
 };
 

@@ -37,10 +37,11 @@ std::u16string DiskText(int stringId, const std::string& point) {
 
 }  // namespace
 
-CDeviceManager::CDeviceManager(CDBManager& db) : db_(db) {}
+CDeviceManager::CDeviceManager(CDBManager& db, SystemActions& actions)
+    : db_(db), actions_(actions) {}
 
-std::unique_ptr<CManager> CDeviceManager::Create(CDBManager& db) {
-    return std::make_unique<CDeviceManager>(db);
+std::unique_ptr<CManager> CDeviceManager::Create(CDBManager& db, SystemActions& actions) {
+    return std::make_unique<CDeviceManager>(db, actions);
 }
 
 int CDeviceManager::Start() {
@@ -113,7 +114,7 @@ bool CDeviceManager::Block(uint32_t type) {
             remembered.mount.mountPoint = FreeMountPoint(state_, drive.mountPoint);
             state_.hidden.emplace(drive.device, std::move(remembered));
         }
-        if (Actions().Unmount(drive)) {
+        if (actions_.Unmount(drive)) {
             ShowToUser(kIdsDiskDisabled, drive.mountPoint);
             LogEvent(kIdsDiskDisabled, drive.mountPoint);
         } else {
@@ -140,7 +141,7 @@ bool CDeviceManager::Restore(uint32_t type) {
                 "CDeviceManager::Restore() : %s on %s : refused, not a drive of this kind "
                 "or not a media directory",
                 drive.device.c_str(), drive.mountPoint.c_str());
-        } else if (Actions().Mount(drive)) {
+        } else if (actions_.Mount(drive)) {
             LogEvent(kIdsDiskEnabled, drive.mountPoint);
             ShowToUser(kIdsDiskEnabled, drive.mountPoint);
         } else {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/db/category.h"
+#include "platform/system_actions.h"
 #include "service/manager.h"
 #include "service/managers/drive_state.h"
 
@@ -17,7 +18,7 @@ class CDBManager;
 // so that a restarted service, or the removal, puts every drive back.
 class CDeviceManager : public CManager {
 public:
-    explicit CDeviceManager(CDBManager& db);
+    CDeviceManager(CDBManager& db, SystemActions& actions);
 
     int Start() override;
     int Stop() override;
@@ -31,7 +32,7 @@ public:
     // Stores them there when they changed.
     int SaveLastState();
 
-    static std::unique_ptr<CManager> Create(CDBManager& db);
+    static std::unique_ptr<CManager> Create(CDBManager& db, SystemActions& actions);
 
 private:
     void Check(Category category, uint32_t type, uint32_t& blocked);
@@ -43,6 +44,7 @@ private:
     void LogEvent(int stringId, const std::string& point);
 
     CDBManager& db_;
+    SystemActions& actions_;
     DriveState state_;
     // Nothing is stored before the stored state was read: an empty state would forget drives.
     bool loaded_ = false;

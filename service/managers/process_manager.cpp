@@ -84,8 +84,8 @@ struct PathHash {
 CProcessManager::CProcessManager(CDBManager& db, SystemActions& actions, ProcessList::Mode mode)
     : db_(db), actions_(actions), mode_(mode) {}
 
-std::unique_ptr<CManager> CProcessManager::Create(CDBManager& db) {
-    return std::make_unique<CProcessManager>(db);
+std::unique_ptr<CManager> CProcessManager::Create(CDBManager& db, SystemActions& actions) {
+    return std::make_unique<CProcessManager>(db, actions);
 }
 
 int CProcessManager::Start() {

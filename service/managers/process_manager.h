@@ -44,7 +44,7 @@ class CProcessManager final : public CManager {
 public:
     static constexpr int kKind = 1004;
 
-    explicit CProcessManager(CDBManager& db, SystemActions& actions = Actions(),
+    explicit CProcessManager(CDBManager& db, SystemActions& actions,
                              ProcessList::Mode mode = ProcessList::Mode::FollowEvents);
 
     int Start() override;
@@ -57,7 +57,7 @@ public:
     // The programs seen running at the last passes, with their owners and start times.
     const std::vector<TrackedProcess>& Tracked() const { return tracked_; }
 
-    static std::unique_ptr<CManager> Create(CDBManager& db);
+    static std::unique_ptr<CManager> Create(CDBManager& db, SystemActions& actions);
 
 private:
     // The owner of processes as one pass sees it.

@@ -37,8 +37,8 @@ CShutdownManager::CShutdownManager(CDBManager& db, SystemActions& actions,
     }
 }
 
-std::unique_ptr<CManager> CShutdownManager::Create(CDBManager& db) {
-    return std::make_unique<CShutdownManager>(db);
+std::unique_ptr<CManager> CShutdownManager::Create(CDBManager& db, SystemActions& actions) {
+    return std::make_unique<CShutdownManager>(db, actions);
 }
 
 int CShutdownManager::Start() {

@@ -26,7 +26,7 @@ public:
     static constexpr std::chrono::milliseconds kWarningTime{60'000};
 
     // `warningTime` is shortened only by tests.
-    explicit CShutdownManager(CDBManager& db, SystemActions& actions = Actions(),
+    explicit CShutdownManager(CDBManager& db, SystemActions& actions,
                               std::chrono::milliseconds warningTime = kWarningTime);
 
     // Checks that the service may act on the machine (root); logs it when it may not.
@@ -42,7 +42,7 @@ public:
 
     bool armed() const { return pending_.armed; }
 
-    static std::unique_ptr<CManager> Create(CDBManager& db);
+    static std::unique_ptr<CManager> Create(CDBManager& db, SystemActions& actions);
 
 private:
     enum class Action { PowerOff, LogOff };

@@ -61,7 +61,7 @@ TEST_F(AddLogTest, ActivityEndsNow) {
 TEST_F(AddLogTest, TheSizeOptionBoundsTheLogAtOnce) {
     {
         NamedMutexLock lock(db.OptionsMutex());
-        db.options().WarningsSize = 10;  // 24 + 4 slots of 2844 bytes pass 10240
+        db.LockOptions()->WarningsSize = 10;  // 24 + 4 slots of 2844 bytes pass 10240
     }
     for (int i = 0; i < 12; ++i) {
         ASSERT_EQ(AddWarning(db, u"Computer time is over", u"", 2, u""), 1);

@@ -65,7 +65,7 @@ void PreloadTest::SetUp() {
 std::unique_ptr<Program> PreloadTest::Start(const std::vector<std::string>& command,
                                             const char* moment, uid_t uid,
                                             std::vector<std::string> environment) {
-    environment.push_back("LD_PRELOAD=" + std::string(ZENSP_PATH) +
+    environment.push_back("LD_PRELOAD=" + library_ +
                           (moment != nullptr ? std::string(" ") + kFaketime : ""));
     if (moment != nullptr) {
         environment.push_back("FAKETIME=" + std::string(moment));

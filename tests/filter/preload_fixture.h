@@ -3,6 +3,7 @@
 // Real programs run through LD_PRELOAD=libzensp.so under the test's root, as "kid" (a uid only
 // the root names) unless said otherwise, at a moment of faketime or on the real clock. Needs
 // root (skipped otherwise); a loopback server of the test answers on TCP and UDP, IPv4 and IPv6.
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <optional>
@@ -18,6 +19,10 @@ namespace zen::test {
 using Lines = std::vector<std::string>;
 
 inline constexpr char kPython[] = "/usr/bin/python3";
+// The program the filter records for kPython: the file its link leads to, whatever the version.
+inline std::string PythonProgram() {
+    return std::filesystem::canonical(kPython).string();
+}
 // Tuesday: the Internet of Kids is closed from 10:00 to 11:00.
 inline constexpr char kForbidden[] = "@2024-03-05 10:16:00";
 inline constexpr char kAllowed[] = "@2024-03-05 12:00:00";
@@ -40,6 +45,8 @@ protected:
     // Timetable warnings of kid from a program.
     std::size_t WarningsOf(std::string_view program);
 
+    // The filter preloaded: the build's, or a copy a test placed elsewhere.
+    std::string library_ = ZENSP_PATH;
     std::optional<Program> server_;
     std::map<std::string, std::string> ports_;
 };

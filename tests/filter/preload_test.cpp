@@ -2,6 +2,7 @@
 // temporary root names) against loopback peers of the test, at allowed and forbidden moments
 // (faketime). Runs as root; skipped otherwise.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "common/db/records.h"
 #include "filter/filter_texts.h"
@@ -44,7 +45,7 @@ TEST_P(ClientTest, PassesWhenAllowedAndIsRefusedWhenForbidden) {
 
     const Lines forbidden = Python(arguments, kForbidden);
     EXPECT_EQ(forbidden, Lines{"error EACCES socket"});
-    EXPECT_EQ(WarningsOf("/usr/bin/python3.11"), 1u);
+    EXPECT_EQ(WarningsOf(PythonProgram()), 1u);
     admin.Messages().ReloadIfChanged();
     admin.Messages().WithRecords([](MessagesTable::Set& messages) {
         ASSERT_EQ(messages.size(), 1u);
@@ -65,7 +66,7 @@ TEST_F(ForeignProgramTest, RefusalsCloseTogetherLeaveOneWarning) {
     EXPECT_EQ(lines, Lines(3, "error EACCES socket"));
     // The messages of one second are equal records, which the table holds once.
     EXPECT_EQ(MessageCount(), 1u);
-    EXPECT_EQ(WarningsOf("/usr/bin/python3.11"), 1u);
+    EXPECT_EQ(WarningsOf(PythonProgram()), 1u);
 }
 
 TEST_F(ForeignProgramTest, CurlOverIpv4AndIpv6) {
@@ -98,7 +99,7 @@ TEST_F(ForeignProgramTest, ServerStopsAcceptingWhenTheRulesForbid) {
         return server->ReadLine(100ms) == "error EACCES accept";
     }));
     EXPECT_EQ(server->Wait(5s), 0);
-    EXPECT_EQ(WarningsOf("/usr/bin/python3.11"), 1u);
+    EXPECT_EQ(WarningsOf(PythonProgram()), 1u);
 }
 
 TEST_F(ForeignProgramTest, RootIsNeverRefused) {
@@ -131,7 +132,7 @@ TEST_F(ForeignProgramTest, FilesTheRulesKeptOpenAndTheProgramClosedAreNotWritten
     client->CloseInput();
     EXPECT_EQ(client->ReadLines(30s), (Lines{"error EACCES socket", "ok scratch bytes 0"}));
     EXPECT_EQ(client->Wait(5s), 0);
-    EXPECT_EQ(WarningsOf("/usr/bin/python3.11"), 1u);
+    EXPECT_EQ(WarningsOf(PythonProgram()), 1u);
 }
 
 TEST_F(ForeignProgramTest, HostileProgramsNeitherCrashNorHang) {
@@ -152,6 +153,54 @@ TEST_F(ForeignProgramTest, UnreadableRulesRefuseWithoutRecord) {
     EXPECT_FALSE(std::filesystem::exists(empty / "var/lib/zentimo/Zenwgs.dat"));
     EXPECT_TRUE(Warnings().empty());
 }
+
+// Whatever state the rules library is in (gone, as in the middle of an upgrade, or failing
+// inside because the account may start no thread), no program is aborted, root and system
+// accounts are never refused, and the child is refused quietly.
+struct BrokenRulesCase {
+    const char* name;
+    bool withoutRulesLibrary;
+    bool threadsRefused;
+};
+
+class BrokenRulesTest : public ForeignProgramTest,
+                        public ::testing::WithParamInterface<BrokenRulesCase> {};
+
+TEST_P(BrokenRulesTest, OnlyTheChildIsRefusedAndNothingAborts) {
+    const BrokenRulesCase& c = GetParam();
+    if (c.withoutRulesLibrary) {
+        const std::filesystem::path lonely = root / "lonely";
+        std::filesystem::create_directories(lonely);
+        std::filesystem::copy_file(library_, lonely / "libzensp.so");
+        ::chmod(lonely.c_str(), 0755);
+        library_ = (lonely / "libzensp.so").string();
+    }
+    const auto connect = [&](uid_t uid) {
+        std::vector<std::string> command{kPython, (root / "net_client.py").string(), "tcp",
+                                         "127.0.0.1", ports_["tcp4"]};
+        if (c.threadsRefused) {
+            // One process and no thread more for the account.
+            command.insert(command.begin(), {"/usr/bin/prlimit", "--nproc=1"});
+        }
+        auto program = Start(command, kAllowed, uid);
+        Lines lines = program->ReadLines(30s);
+        EXPECT_EQ(program->Wait(5s), 0) << uid << ": " << Joined(lines);
+        return lines;
+    };
+    constexpr uid_t kSystemAccount = 123;
+    for (const uid_t uid : {0u, kSystemAccount}) {
+        const Lines lines = connect(uid);
+        EXPECT_TRUE(Has(lines, "ok recv pong")) << uid << ": " << Joined(lines);
+    }
+    EXPECT_EQ(connect(kKidUid), Lines{"error EACCES socket"});
+    EXPECT_TRUE(Warnings().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Filter, BrokenRulesTest,
+                         ::testing::Values(BrokenRulesCase{"WithoutRulesLibrary", true, false},
+                                           BrokenRulesCase{"RulesCannotStartTheirThread", false,
+                                                           true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace zen::test

@@ -110,7 +110,7 @@ extern "C" int fdatasync(int) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // Never write the real data directory.
-    if (zen::RootIsSystem() || !zen::EnsureSharedDirectories()) {
+    if (zen::Env().onMachine || !zen::EnsureSharedDirectories()) {
         std::fprintf(stderr, "fuzz_table_load needs ZEN_ROOT set to a scratch directory\n");
         std::abort();
     }

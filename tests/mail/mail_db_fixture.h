@@ -34,7 +34,7 @@ protected:
     // Changes the options as the panel does: under the options mutex, then saved.
     void EditOptions(const std::function<void(Options&)>& edit) {
         const NamedMutexLock lock(db.OptionsMutex());
-        edit(db.options());
+        edit(*db.LockOptions());
         ASSERT_EQ(db.SaveOptionsAndNotify(), 1);
     }
 

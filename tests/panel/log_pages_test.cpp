@@ -76,7 +76,7 @@ TEST_F(LogPagesTest, EveryTypedSizeIsStoredAtOnceAndANegativeOneChangesNothing) 
     warnings.sizeEdit()->clear();
     QTest::keyClicks(warnings.sizeEdit(), "64");
     EXPECT_EQ(StoredOptions().WarningsSize, 64u);
-    EXPECT_EQ(db.options().WarningsSize, 64u);  // what the log's appends read
+    EXPECT_EQ(db.LockOptions()->WarningsSize, 64u);  // what the log's appends read
 
     for (const char* typed : {"-5", "-", "abc", "-1"}) {
         warnings.sizeEdit()->clear();

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <thread>
 
+#include "platform/environment.h"
 #include "platform/named_mutex.h"
 #include "platform/unique_fd.h"
 #include "support/child_process.h"
@@ -269,15 +270,19 @@ TEST_F(NamedMutexTest, RootTakesOverALockHeldTooLong) {
     EXPECT_EQ(RunChild("mutex_try"), 0);
 }
 
-// A Lock without a time-out waits at most the process's default limit, once one is set.
-TEST_F(NamedMutexTest, DefaultWaitLimitBoundsLocksWithoutATimeOut) {
+// A Lock without a time-out waits at most the environment's limit, once it sets one.
+TEST_F(NamedMutexTest, EnvironmentWaitLimitBoundsLocksWithoutATimeOut) {
     NamedMutex mutex;
     ASSERT_TRUE(mutex.Open(kName));
     Child holder = StartHolder();
-    NamedMutex::SetDefaultWaitLimit(200ms);
+    Environment limited = Env();
+    limited.lockWaitLimit = 200ms;
+    SetEnvironment(limited);
     const auto start = std::chrono::steady_clock::now();
     const LockResult result = mutex.Lock();
-    NamedMutex::SetDefaultWaitLimit(std::nullopt);
+    Environment unlimited = Env();
+    unlimited.lockWaitLimit.reset();
+    SetEnvironment(unlimited);
     EXPECT_EQ(result, LockResult::TimedOut);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 900ms);
 }

@@ -161,7 +161,7 @@ protected:
         ASSERT_EQ(SetTimetableRange(*db, u"Kids", Category::CDROM, kTuesday, 40, 44, false),
                   EditStatus::Done);
         UseConsoleUser();
-        manager = std::make_unique<CDeviceManager>(*db);
+        manager = std::make_unique<CDeviceManager>(*db, *actions);
         ASSERT_EQ(manager->Start(), 1);
     }
     // Removable drives get the same timetable as CD/DVD drives.
@@ -199,7 +199,7 @@ protected:
         db->Term();
         OpenDatabase();
         UseConsoleUser();
-        manager = std::make_unique<CDeviceManager>(*db);
+        manager = std::make_unique<CDeviceManager>(*db, *actions);
         ASSERT_EQ(manager->Start(), 1);
     }
 
@@ -260,6 +260,7 @@ protected:
     ScopedZone zone{"UTC0"};
     ScopedNow clock{kForbidden};
     std::unique_ptr<CDBManager> db;
+    const std::unique_ptr<SystemActions> actions = MakeSystemActions(Env());
     // A CD/DVD with "film" on it and a stick with "homework", both hidden in a forbidden
     // quarter; their mount points.
     std::pair<std::string, std::string> HideADiscAndAStick() {
@@ -492,8 +493,8 @@ TEST_F(DeviceManagerTest, ARestoreMountsOnlyDrivesOfTheirKindInMediaDirectoriesW
 TEST_F(DeviceManagerTest, TheRealServiceHidesOnItsFirstTickAndMailsTheNotice) {
     AiosmtpdServer server(root / "received", {});
     {
-        const NamedMutexLock lock(db->OptionsMutex());
-        Options& options = db->options();
+        LockedOptions locked = db->LockOptions();
+        Options& options = *locked;
         SetFieldText(options.SMTPServer, u"127.0.0.1");
         options.Port = server.port();
         SetFieldText(options.SMTPFrom, u"zentimo@example.org");

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "support/temp_root.h"
+
 namespace zen::test {
 
 LogindMock::LogindMock(const std::filesystem::path& folder) {
@@ -37,10 +39,12 @@ LogindMock::LogindMock(const std::filesystem::path& folder) {
     std::string address = std::string(line).substr(prefix.size());
     address.erase(address.find_last_not_of("\r\n") + 1);
     ::setenv("DBUS_SYSTEM_BUS_ADDRESS", address.c_str(), 1);
+    ReloadEnvironment();
 }
 
 LogindMock::~LogindMock() {
     ::unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
+    ReloadEnvironment();
     std::fclose(toMock_);
     std::fclose(fromMock_);
     ::waitpid(pid_, nullptr, 0);

@@ -183,7 +183,8 @@ protected:
 
     fs::path program;
     CDBManager db;
-    CProcessManager manager{db, Actions(), GetParam()};
+    const std::unique_ptr<SystemActions> actions = MakeSystemActions(Env());
+    CProcessManager manager{db, *actions, GetParam()};
 };
 
 TEST_P(ProcessManagerTest, ControlledProgramOutsideItsTimeIsClosedWithOneWarningAndOneMessage) {
@@ -212,8 +213,8 @@ TEST_P(ProcessManagerTest, ControlledProgramOutsideItsTimeIsClosedWithOneWarning
 TEST_P(ProcessManagerTest, AClosingIsMailedWithoutItsReasonWhenNotificationsAreOn) {
     AiosmtpdServer server(root / "received", {});
     {
-        const NamedMutexLock lock(db.OptionsMutex());
-        Options& options = db.options();
+        LockedOptions locked = db.LockOptions();
+        Options& options = *locked;
         SetFieldText(options.SMTPServer, u"127.0.0.1");
         options.Port = server.port();
         SetFieldText(options.SMTPFrom, u"zentimo@example.org");
@@ -384,7 +385,8 @@ TEST(ProcessManagerFactoryTest, TheFactoryMakesTheProgramsManagerWithItsKindAndP
     });
     ASSERT_NE(place, order.end());
     CDBManager db;
-    const auto manager = factory.Create(*place, db);
+    const auto actions = MakeSystemActions(Env());
+    const auto manager = factory.Create(*place, db, *actions);
     EXPECT_EQ(manager->GetKind(), 1004);
     EXPECT_EQ(manager->GetPeriod(), 5000);
 }

@@ -46,7 +46,7 @@ protected:
         ASSERT_EQ(db.Init(false), 1);
         {
             const NamedMutexLock lock(db.OptionsMutex());
-            edit(db.options());
+            edit(*db.LockOptions());
         }
         ASSERT_EQ(db.SaveOptionsAndNotify(), 1);
         db.Term();

@@ -11,6 +11,7 @@
 #include "platform/accounts.h"
 #include "platform/process_owner.h"
 #include "platform/root.h"
+#include "platform/system_actions.h"
 #include "service/mgr_factory.h"
 #include "service/service_status.h"
 #include "service/time_socket.h"
@@ -62,7 +63,7 @@ TEST_F(VerbsTest, UnprefixedWordsAndInstallRemoveDoNothing) {
     EXPECT_FALSE(std::filesystem::exists(paths::ControlSocket()));
 }
 
-std::unique_ptr<CManager> NoManager(CDBManager&) {
+std::unique_ptr<CManager> NoManager(CDBManager&, SystemActions&) {
     return nullptr;
 }
 
@@ -70,8 +71,9 @@ TEST(ManagerFactoryTest, FailedCreationRaisesAllocationErrorWithItsText) {
     const CMgrFactory factory;
     const ManagerCreation creation{"#ERROR : device manager allocation error", NoManager};
     CDBManager db;
+    const auto actions = MakeSystemActions(Env());
     try {
-        factory.Create(creation, db);
+        factory.Create(creation, db, *actions);
         FAIL() << "no exception";
     } catch (const std::bad_alloc& error) {
         EXPECT_STREQ(error.what(), "#ERROR : device manager allocation error");

@@ -33,6 +33,7 @@ protected:
         // The detached service is nobody's child: adopting orphans lets the test reap it.
         ::prctl(PR_SET_CHILD_SUBREAPER, 1);
         ::setenv("ZEN_FILTER_LIBRARY", library.path().c_str(), 1);
+        ReloadEnvironment();
     }
 
     void TearDown() override {
@@ -41,6 +42,7 @@ protected:
             ReapExit(service);
         }
         ::unsetenv("ZEN_FILTER_LIBRARY");
+        ReloadEnvironment();
         ::prctl(PR_SET_CHILD_SUBREAPER, 0);
     }
 

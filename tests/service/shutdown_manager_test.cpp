@@ -12,6 +12,7 @@
 #include "common/db/rules_editor.h"
 #include "mail/mail_test_support.h"
 #include "platform/clock.h"
+#include "platform/console_user.h"
 #include "platform/text.h"
 #include "service/computer_time_support.h"
 #include "service/logind_mock.h"
@@ -64,7 +65,8 @@ protected:
     }
 
     CDBManager db;
-    CShutdownManager manager{db, Actions(), kMinute};
+    const std::unique_ptr<SystemActions> actions = MakeSystemActions(Env());
+    CShutdownManager manager{db, *actions, kMinute};
 };
 
 TEST_F(ShutdownManagerTest, ForbiddenQuarterWarnsOnceThenLogsTheSessionOffAfterTheMinute) {
@@ -96,7 +98,7 @@ TEST_F(ShutdownManagerTest, FirstQuarterHoldsUntilMinuteFifteen) {
     db.SetCurrentUserName(u"alice");
     db.SetCurrentUser();
     for (const auto& moment : cases) {
-        CShutdownManager fresh(db, Actions(), kMinute);
+        CShutdownManager fresh(db, *actions, kMinute);
         SetNowForTesting(At(10, moment.minute, moment.second));
         fresh.Tick();
         EXPECT_EQ(fresh.armed(), moment.armed) << "10:" << moment.minute << ":" << moment.second;
@@ -220,6 +222,7 @@ TEST_F(ShutdownManagerTest, LogindEndsTheSessionActiveAtArmingAndPowersOffNonInt
 TEST_F(ShutdownManagerTest, LogindOnABusOutsideTheRootIsOnlyRecorded) {
     TempRoot elsewhere;  // a folder that cleans up after itself; the test's root stays in force
     ::setenv("ZEN_ROOT", root.path().c_str(), 1);
+    SetEnvironment(WithConsoleSessions(Environment::ForRoot(root.path())));
     LogindMock logind(elsewhere.path());
     logind.AddSession("c1", 1001, "alice");
     TickAt(At(10, 0, 5));

@@ -15,10 +15,11 @@ TrustedLibrary::TrustedLibrary() {
         unusable_ = "only root can own a library that may be preloaded";
         return;
     }
-    std::string pattern =
-        (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "filter.XXXXXX").string();
+    // /run is root's alone on every machine, wherever the build tree lies (a clone in /tmp,
+    // whose sticky folder others can write, cannot hold a trusted library).
+    std::string pattern = "/run/zentimo-test-filter.XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) {
-        unusable_ = "cannot make a folder beside the test binary";
+        unusable_ = "cannot make a folder in /run";
         return;
     }
     folder_ = pattern;
@@ -28,7 +29,7 @@ TrustedLibrary::TrustedLibrary() {
     WriteAll(library_, "");
     ::chmod(library_.c_str(), 0644);
     if (std::optional<std::string> refusal = PreloadRefusal(library_)) {
-        unusable_ = "the build tree cannot hold a trusted library: " + *refusal;
+        unusable_ = "/run cannot hold a trusted library: " + *refusal;
     }
 }
 

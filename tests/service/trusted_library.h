@@ -6,9 +6,9 @@
 
 namespace zen::test {
 
-// A stand-in for the installed filter library: an empty file in a fresh folder of the build
-// tree (next to the test binary), owned by root and writable by no one else, as a library
-// must be before it is preloaded. Removed again by the destructor.
+// A stand-in for the installed filter library: an empty file in a fresh folder of /run, owned
+// by root and writable by no one else, as a library must be before it is preloaded. Removed
+// again by the destructor.
 class TrustedLibrary {
 public:
     TrustedLibrary();
@@ -17,8 +17,8 @@ public:
     TrustedLibrary& operator=(const TrustedLibrary&) = delete;
 
     const std::filesystem::path& path() const { return library_; }
-    // Why this machine cannot stand in (not root, or a folder above others can write); the
-    // test skips then.
+    // Why this machine cannot stand in (not root, or /run is not root's alone); the test skips
+    // then.
     const std::optional<std::string>& unusable() const { return unusable_; }
 
 private:

@@ -15,9 +15,13 @@ namespace zen::test {
 
 using namespace std::chrono_literals;
 
+// The tick of a "-debug" service that a test starts on the real clock.
+inline constexpr std::chrono::milliseconds kTestTick{500};
+
 // The real zensvc run as a process of the test, under the test's root (ZEN_ROOT is
 // inherited), its standard error kept in a file. `prefix` runs it through another command
-// (env, faketime). The destructor kills it when it still runs.
+// (env, faketime). A "-debug" run without a prefix ticks every kTestTick, unless the
+// arguments name a "-tick" of their own. The destructor kills it when it still runs.
 class ZensvcProcess {
 public:
     explicit ZensvcProcess(const std::vector<std::string>& arguments,

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/console_user.h"
 #include "platform/root.h"
 
 namespace zen::test {
@@ -14,24 +15,27 @@ TempRoot::TempRoot() {
         throw std::runtime_error("mkdtemp failed");
     }
     path_ = pattern;
-    if (const char* previous = std::getenv("ZEN_ROOT")) {
-        previous_ = previous;
-        hadPrevious_ = true;
-    }
+    previous_ = Env();
     ::setenv("ZEN_ROOT", path_.c_str(), 1);
+    SetEnvironment(WithConsoleSessions(Environment::ForRoot(path_)));
     if (!EnsureSharedDirectories()) {
         throw std::runtime_error("cannot make the shared directories under " + path_.string());
     }
 }
 
 TempRoot::~TempRoot() {
-    if (hadPrevious_) {
-        ::setenv("ZEN_ROOT", previous_.c_str(), 1);
-    } else {
+    if (previous_.onMachine) {
         ::unsetenv("ZEN_ROOT");
+    } else {
+        ::setenv("ZEN_ROOT", previous_.root.c_str(), 1);
     }
+    SetEnvironment(previous_);
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
+}
+
+void ReloadEnvironment() {
+    SetEnvironment(WithConsoleSessions(Environment::ForRoot(Root())));
 }
 
 std::string TempRoot::ErrorLog() const {

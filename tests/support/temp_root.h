@@ -5,10 +5,13 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/environment.h"
+
 namespace zen::test {
 
-// A fresh root for one test: a temporary directory with the shared directories made,
-// exported as ZEN_ROOT (so child processes inherit it) and removed afterwards.
+// A fresh root for one test: a temporary directory with the shared directories made, the
+// environment of this process and exported as ZEN_ROOT (so child processes inherit it), and
+// removed afterwards.
 class TempRoot {
 public:
     TempRoot();
@@ -24,9 +27,12 @@ public:
 
 private:
     std::filesystem::path path_;
-    std::string previous_;
-    bool hadPrevious_ = false;
+    Environment previous_;
 };
+
+// Makes the environment again for the root in force, after a test changed a variable that the
+// environment reads at its start (a logind bus, a stand-in filter library).
+void ReloadEnvironment();
 
 // A test fixture that gives each test its own TempRoot.
 class RootedTest : public ::testing::Test {

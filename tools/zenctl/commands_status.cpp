@@ -9,11 +9,10 @@
 #include "platform/clock.h"
 #include "platform/console_user.h"
 #include "platform/local_time.h"
+#include "platform/service_presence.h"
 #include "platform/text.h"
-#include "service/service_host.h"
 #include "tools/zenctl/commands.h"
 #include "tools/zenctl/rule_syntax.h"
-#include "tools/zenctl/service_state.h"
 
 namespace zen::ctl {
 namespace {
@@ -109,7 +108,7 @@ private:
     bool clockLock_;
 };
 
-Json ServiceJson(const std::optional<ServiceState>& service) {
+Json ServiceJson(const std::optional<RunningService>& service) {
     if (!service) {
         return Json::Object().Set("running", false);
     }
@@ -120,7 +119,7 @@ Json ServiceJson(const std::optional<ServiceState>& service) {
         .Set("runBy", service->runBy);
 }
 
-std::string ServiceLine(const std::optional<ServiceState>& service) {
+std::string ServiceLine(const std::optional<RunningService>& service) {
     if (!service) {
         return "service: not running (the rules are not enforced)\n";
     }
@@ -151,7 +150,7 @@ std::string CategoryLine(Category category, const CategoryState& state) {
 }  // namespace
 
 void RunStatus(Session& session, const Words&) {
-    const std::optional<ServiceState> service = FindRunningService();
+    const std::optional<RunningService> service = FindRunningService();
     CDBManager& db = session.Db();
     const std::string console = ConsoleUserName();
     Json json = Json::Object().Set("service", ServiceJson(service)).Set("consoleUser", console);

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <utility>
 
-#include "platform/root.h"
+#include "platform/console_user.h"
 
 namespace zen::ctl {
 namespace {
@@ -112,6 +112,7 @@ void CheckCommandOptions(const Invocation& invocation, std::string_view command,
 
 void ApplyRoot(const Invocation& invocation) {
     if (!invocation.root) {
+        SetEnvironment(WithConsoleSessions(Environment::FromProcess()));
         return;
     }
     if (InstalledForReal()) {
@@ -123,7 +124,9 @@ void ApplyRoot(const Invocation& invocation) {
     if (error || !std::filesystem::is_directory(root, error)) {
         throw CommandError(kExitUsage, "--root " + *invocation.root + ": no such directory");
     }
+    // Programs zenctl starts run under the same root.
     ::setenv("ZEN_ROOT", root.c_str(), 1);
+    SetEnvironment(WithConsoleSessions(Environment::ForRoot(root)));
 }
 
 }  // namespace zen::ctl

@@ -54,7 +54,8 @@ Invocation ParseInvocation(const std::vector<std::string>& arguments);
 void CheckCommandOptions(const Invocation& invocation, std::string_view command,
                          std::string_view accepted);
 
-// Makes --root the root of every path by setting ZEN_ROOT, before anything reads it.
+// Makes the environment of this run, before anything reads it: under --root when given
+// (which programs zenctl starts inherit as ZEN_ROOT), else from ZEN_ROOT.
 void ApplyRoot(const Invocation& invocation);
 
 }  // namespace zen::ctl

@@ -1,7 +1,8 @@
-#include "tools/zenctl/service_state.h"
+#include "platform/service_presence.h"
 
 #include <sys/socket.h>
 #include <systemd/sd-bus.h>
+#include <systemd/sd-daemon.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -10,10 +11,9 @@
 
 #include "platform/root.h"
 #include "platform/shared_file.h"
-#include "service/service_host.h"
-#include "service/unix_listener.h"
+#include "platform/unix_listener.h"
 
-namespace zen::ctl {
+namespace zen {
 namespace {
 
 constexpr char kServiceName[] = "zensvc";
@@ -95,16 +95,24 @@ pid_t TimeSocketPid() {
 
 }  // namespace
 
-std::optional<ServiceState> FindRunningService() {
+bool SystemdRuns() {
+    return Env().onMachine && ::sd_booted() > 0;
+}
+
+std::filesystem::path PidFile() {
+    return paths::RunDir() / "zensvc.pid";
+}
+
+std::optional<RunningService> FindRunningService() {
     using Finder = pid_t (*)();
     const std::pair<Finder, const char*> finders[] = {
         {SystemdMainPid, "systemd"}, {PidFilePid, "pid file"}, {TimeSocketPid, "hand"}};
     for (const auto& [find, runBy] : finders) {
         if (const pid_t pid = find(); IsService(pid)) {
-            return ServiceState{pid, StartTimeOf(pid), runBy};
+            return RunningService{pid, StartTimeOf(pid), runBy};
         }
     }
     return std::nullopt;
 }
 
-}  // namespace zen::ctl
+}  // namespace zen

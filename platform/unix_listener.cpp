@@ -1,4 +1,4 @@
-#include "service/unix_listener.h"
+#include "platform/unix_listener.h"
 
 #include <sys/socket.h>
 #include <sys/stat.h>

@@ -1,0 +1,11 @@
+#pragma once
+
+namespace zen {
+
+// The root a process runs under: the directory named by ZEN_ROOT (absolute), or "/" when it
+// is not set or once the system is installed for real ("/etc/zentimo/zentimo.conf" exists),
+// so that no user can point a process at rules of their own. Written for the preloaded filter
+// too: the C library alone, no allocation.
+const char* ChosenRoot();
+
+}  // namespace zen
