@@ -1,5 +1,6 @@
 #include <QHeaderView>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTest>
 #include <QToolTip>
 #include <QTreeWidget>
@@ -63,12 +64,15 @@ TEST_F(ScreenshotsOfReadingAids, FocusRingWideLogColumnAndDisabledButtons) {
     auto* log = qobject_cast<CDlgLogPage*>(window.currentPage());
     ASSERT_NE(log, nullptr);
     QTreeWidget* list = log->list();
-    list->header()->resizeSection(4, 220);
+    list->header()->resizeSection(4, 300);
+    Spin(100);  // the scroll bar learns the wider column
+    list->horizontalScrollBar()->setValue(list->horizontalScrollBar()->maximum());
     QTreeWidgetItem* row = list->topLevelItem(0);
     ASSERT_NE(row, nullptr);
     const QRect cell = list->visualItemRect(row);
+    // Low and left enough for the whole tip to lie inside the window's picture.
     const QPoint at = list->viewport()->mapToGlobal(
-        QPoint(list->header()->sectionViewportPosition(4) + 60, cell.center().y()));
+        QPoint(list->header()->sectionViewportPosition(4) - 150, cell.bottom()));
     QToolTip::showText(at, row->toolTip(4), list->viewport());
     Spin(300);
     const QRect area(window.mapToGlobal(QPoint(0, 0)), window.size());
