@@ -22,6 +22,7 @@ CDlgAbout::CDlgAbout(QWidget* parent) : CDlgBase(100, {}, Kind::Window, parent) 
     auto* ok = new CZenButtonCtrl(kIdOk, Text(249), kPageButtons, this);
     ok->setGeometry(246, 144, 96, 28);
     connect(ok, &CZenButtonCtrl::command, this, &CDlgAbout::accept);
+    SetDefaultButton(ok);
     FinishInit();
 }
 

@@ -68,6 +68,7 @@ CDlgAddProgram::CDlgAddProgram(CDBManager& db, QWidget* parent)
     connect(memory, &CZenButtonCtrl::command, this, &CDlgAddProgram::FromMemory);
     auto* add = NewCommandButton(this, 1106, 190, QRect(332, 186, 130, 30));
     connect(add, &CZenButtonCtrl::command, this, &CDlgAddProgram::accept);
+    SetDefaultButton(add);
     AddCloseButton();
     FinishInit();
 }
@@ -117,6 +118,7 @@ CDlgProgramFromMemory::CDlgProgramFromMemory(QWidget* parent)
     connect(refresh, &CZenButtonCtrl::command, this, &CDlgProgramFromMemory::Fill);
     auto* add = NewCommandButton(this, 1106, 201, QRect(392, 352, 110, 30));
     connect(add, &CZenButtonCtrl::command, this, &CDlgProgramFromMemory::accept);
+    SetDefaultButton(add);
     AddCloseButton();
     FinishInit();
     Fill();

@@ -5,8 +5,9 @@
 
 namespace zen::panel {
 
-CZenButtonCtrl* NewCommandButton(QWidget* parent, int controlId, int captionId, QRect geometry) {
-    auto* button = new CZenButtonCtrl(controlId, Text(captionId), kPageButtons, parent);
+CZenButtonCtrl* NewCommandButton(QWidget* parent, int controlId, int captionId, QRect geometry,
+                                 const ButtonPictures& pictures) {
+    auto* button = new CZenButtonCtrl(controlId, Text(captionId), pictures, parent);
     button->setGeometry(geometry);
     return button;
 }

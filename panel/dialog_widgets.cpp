@@ -1,6 +1,5 @@
 #include "panel/dialog_widgets.h"
 
-#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -35,7 +34,7 @@ QLabel* NewTextLabel(QWidget* parent, int controlId, const QString& text, QRect 
     return label;
 }
 
-void AddOkCancelButtons(QDialog* dialog, int top) {
+void AddOkCancelButtons(CDlgBase* dialog, int top) {
     constexpr int kWidth = 96;
     constexpr int kHeight = 28;
     constexpr int kMargin = 18;
@@ -45,6 +44,7 @@ void AddOkCancelButtons(QDialog* dialog, int top) {
     ok->setGeometry(cancel->x() - 10 - kWidth, top, kWidth, kHeight);
     QObject::connect(ok, &CZenButtonCtrl::command, dialog, &QDialog::accept);
     QObject::connect(cancel, &CZenButtonCtrl::command, dialog, &QDialog::reject);
+    dialog->SetDefaultButton(ok);
 }
 
 std::u16string ToU16(const QString& text) {

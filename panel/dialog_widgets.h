@@ -4,7 +4,6 @@
 #include <QString>
 #include <string>
 
-class QDialog;
 class QLabel;
 class QLineEdit;
 class QWidget;
@@ -19,8 +18,11 @@ QLineEdit* NewPasswordEdit(QWidget* parent, int controlId, QRect geometry);
 // A word-wrapped text in the label colour, transparent over the background.
 QLabel* NewTextLabel(QWidget* parent, int controlId, const QString& text, QRect geometry);
 
-// "Ok" and "Cancel" at the dialog's right edge, at `top`, ending it with accept and reject.
-void AddOkCancelButtons(QDialog* dialog, int top);
+class CDlgBase;
+
+// "Ok" and "Cancel" at the dialog's right edge, at `top`, ending it with accept and reject;
+// "Ok" is the default button (Enter).
+void AddOkCancelButtons(CDlgBase* dialog, int top);
 
 std::u16string ToU16(const QString& text);
 QString FromU16(std::u16string_view text);

@@ -65,6 +65,7 @@ CDlgEmailAccountSettings::CDlgEmailAccountSettings(CDBManager& db, QWidget* pare
             &CDlgEmailAccountSettings::AuthenticationChanged);
     auto* ok = NewCommandButton(this, 1106, 249, QRect(392, 420, 110, 30));
     connect(ok, &CZenButtonCtrl::command, this, &CDlgEmailAccountSettings::accept);
+    SetDefaultButton(ok);
     AddCloseButton();
     FinishInit();
     Load();

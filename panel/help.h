@@ -3,6 +3,8 @@
 #include <QString>
 #include <QUrl>
 
+class QWidget;
+
 namespace zen::panel {
 
 // The manual's start topic.
@@ -12,7 +14,13 @@ inline constexpr char kStartTopic[] = "::/index.html";
 // "::/manual/x.html#n" is the file manual/x.html there and its anchor n.
 QUrl HelpUrl(const QString& topic);
 
-// Opens the topic in the desktop's browser (the start topic when `topic` is empty).
-void OpenHelp(const QString& topic);
+// Where the manual is looked for: the installed one unless a test chose another folder
+// (an empty `folder` goes back to the installed one).
+void SetManualFolder(const QString& folder);
+
+// Opens the topic in the desktop's browser (the start topic when `topic` is empty). Without
+// the manual's file (a build tree, a package without it) a message over `parent` says where
+// it was looked for.
+void OpenHelp(const QString& topic, QWidget* parent);
 
 }  // namespace zen::panel

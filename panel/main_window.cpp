@@ -1,5 +1,6 @@
 #include "panel/main_window.h"
 
+#include <QShortcut>
 #include <QTimer>
 #include <ctime>
 
@@ -85,6 +86,15 @@ CDlgZenCP::CDlgZenCP(CDBManager& db, const PageCatalog& catalog, QWidget* parent
         captions << Text(section.captionId);
     }
     strip_->setTabs(captions);
+    // Ctrl+Tab and Ctrl+Shift+Tab step through the sections from wherever the focus is.
+    auto* nextSection = new QShortcut(this);
+    nextSection->setKeys({QKeySequence(Qt::CTRL | Qt::Key_Tab)});
+    connect(nextSection, &QShortcut::activated, this, [this] { strip_->step(1); });
+    auto* previousSection = new QShortcut(this);
+    previousSection->setKeys({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab),
+                              QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab)});
+    connect(previousSection, &QShortcut::activated, this, [this] { strip_->step(-1); });
+    SetTabOrder({strip_, aboutLink, closeLink});
     FinishInit();
 
     stopWatcher_ = new StopWatcher(this);
@@ -170,7 +180,11 @@ void CDlgZenCP::OpenPanel() {
 }
 
 void CDlgZenCP::ClosePanel() {
-    if (PasswordGate(db_, this).has_value()) {
+    QMessageBox ask(QMessageBox::Question, ProductName(),
+                    tr("Close the Control Panel?\nUntil the next login no warnings will be shown "
+                       "and a change of the system clock will not lock the Internet."),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    if (ask.exec() == QMessageBox::Yes && PasswordGate(db_, this).has_value()) {
         End();
     }
 }

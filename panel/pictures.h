@@ -18,6 +18,8 @@ inline const QColor kTitleShadow{32, 64, 32};
 inline const QColor kFrameDark{23, 68, 68};
 inline const QColor kFrameLight{72, 191, 191};
 inline const QColor kDisabledCaption{128, 128, 128};
+// The keyboard focus ring of the custom controls.
+inline const QColor kFocusRing{255, 255, 255};
 }  // namespace colours
 
 // Every picture of the panel is drawn in code at the painter's resolution, so it is as crisp

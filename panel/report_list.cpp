@@ -32,7 +32,46 @@ QTreeWidget* NewReportList(QWidget* parent, int controlId, QRect geometry,
         list->header()->resizeSection(index++, column.width);
     }
     list->header()->setStretchLastSection(false);
+    list->header()->setSectionResizeMode(QHeaderView::Interactive);
     return list;
+}
+
+void SortByClicks(QTreeWidget* list, int newestFirstColumn) {
+    for (int column = 0; column < list->columnCount(); ++column) {
+        list->headerItem()->setData(
+            column, Qt::InitialSortOrderRole,
+            static_cast<int>(column == newestFirstColumn ? Qt::DescendingOrder
+                                                         : Qt::AscendingOrder));
+    }
+    // No column chosen yet: the rows keep the order they are added in.
+    list->header()->setSortIndicator(-1, Qt::AscendingOrder);
+    list->setSortingEnabled(true);
+}
+
+namespace {
+
+constexpr int kSortKeyRole = Qt::UserRole + 10;
+
+}  // namespace
+
+ReportRow::ReportRow(QTreeWidget* list, const QStringList& texts) : QTreeWidgetItem(list, texts) {
+    for (int column = 0; column < texts.size(); ++column) {
+        setToolTip(column, texts.at(column));
+    }
+}
+
+void ReportRow::setSortKey(int column, qint64 key) {
+    setData(column, kSortKeyRole, key);
+}
+
+bool ReportRow::operator<(const QTreeWidgetItem& other) const {
+    const int column = treeWidget() != nullptr ? treeWidget()->sortColumn() : 0;
+    const QVariant mine = data(column, kSortKeyRole);
+    const QVariant theirs = other.data(column, kSortKeyRole);
+    if (mine.isValid() && theirs.isValid()) {
+        return mine.toLongLong() < theirs.toLongLong();
+    }
+    return text(column).compare(other.text(column), Qt::CaseInsensitive) < 0;
 }
 
 }  // namespace zen::panel

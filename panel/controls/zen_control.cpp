@@ -1,8 +1,11 @@
 #include "panel/controls/zen_control.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 
 #include "panel/controls/dlg_base.h"
+#include "panel/pictures.h"
 
 namespace zen::panel {
 
@@ -35,6 +38,50 @@ void ZenControl::mouseReleaseEvent(QMouseEvent* event) {
     if (wasPressed && rect().contains(event->position().toPoint())) {
         Clicked();
     }
+}
+
+void ZenControl::activate() {
+    if (isEnabled() && TakesPress()) {
+        Clicked();
+    }
+}
+
+void ZenControl::keyPressEvent(QKeyEvent* event) {
+    const bool acts = event->modifiers() == Qt::NoModifier ||
+                      (event->modifiers() == Qt::KeypadModifier && event->key() == Qt::Key_Enter);
+    if (acts && TakesPress() &&
+        (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return ||
+         event->key() == Qt::Key_Enter)) {
+        activate();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void ZenControl::focusInEvent(QFocusEvent* event) {
+    update();
+    QWidget::focusInEvent(event);
+}
+
+void ZenControl::focusOutEvent(QFocusEvent* event) {
+    update();
+    QWidget::focusOutEvent(event);
+}
+
+void ZenControl::TakeKeyboardFocus(bool takes) {
+    setFocusPolicy(takes ? Qt::StrongFocus : Qt::NoFocus);
+}
+
+void ZenControl::PaintFocusRing(QPainter& painter, const QRect& area) const {
+    if (!hasFocus()) {
+        return;
+    }
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(colours::kFocusRing, 1, Qt::DotLine));
+    painter.drawRect(area.adjusted(0, 0, -1, -1));
+    painter.restore();
 }
 
 }  // namespace zen::panel

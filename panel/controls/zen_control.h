@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+class QPainter;
+
 namespace zen::panel {
 
 // The identifiers of the standard dialog commands the panel's controls send.
@@ -22,6 +24,10 @@ public:
     const QString& text() const { return text_; }
     void setText(const QString& text);
 
+    // What a click does, for Space or Enter while the control has the keyboard focus and for a
+    // dialog's default button; nothing while disabled or while the control takes no press.
+    void activate();
+
 signals:
     void command(int controlId);
 
@@ -36,6 +42,14 @@ protected:
     virtual bool TakesPress() const { return true; }
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+    // A control that acts is reached by Tab and by a click, as a standard button is.
+    void TakeKeyboardFocus(bool takes);
+    // The dotted ring around `area` while the control has the keyboard focus.
+    void PaintFocusRing(QPainter& painter, const QRect& area) const;
 
 private:
     int controlId_;

@@ -1,6 +1,7 @@
 #include "panel/controls/zen_tab_ctrl.h"
 
 #include <QBitmap>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRegion>
@@ -25,6 +26,7 @@ const QRegion& TabShape() {
 
 CZenTabCtrl::CZenTabCtrl(int controlId, QWidget* parent) : ZenControl(controlId, parent) {
     setMouseTracking(true);
+    TakeKeyboardFocus(true);
 }
 
 void CZenTabCtrl::setTabs(const QStringList& captions) {
@@ -83,6 +85,30 @@ void CZenTabCtrl::paintEvent(QPaintEvent*) {
     }
     if (chosen_ >= 0) {
         PaintTab(painter, chosen_);
+        PaintFocusRing(painter, tabRect(chosen_).adjusted(6, 5, -6, -3));
+    }
+}
+
+void CZenTabCtrl::step(int by) {
+    if (!captions_.isEmpty()) {
+        const int count = static_cast<int>(captions_.size());
+        choose(((chosen_ + by) % count + count) % count);
+    }
+}
+
+void CZenTabCtrl::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Left:
+        case Qt::Key_Up:
+            step(-1);
+            break;
+        case Qt::Key_Right:
+        case Qt::Key_Down:
+            step(1);
+            break;
+        default:
+            ZenControl::keyPressEvent(event);
+            break;
     }
 }
 

@@ -27,6 +27,8 @@ public:
     QRect tabRect(int index) const;
     // Makes the tab the chosen one, as a click on it does.
     void choose(int index);
+    // Chooses the tab `by` places on, round the strip (Ctrl+Tab, the arrow keys).
+    void step(int by);
 
 signals:
     // Message 1135 from the strip: a tab was chosen.
@@ -36,6 +38,9 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    // A tab acts by being chosen, not by Space or Enter.
+    bool TakesPress() const override { return false; }
 
 private:
     void PaintTab(QPainter& painter, int index);

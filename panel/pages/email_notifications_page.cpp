@@ -35,10 +35,10 @@ CDlgEmailNotifications::CDlgEmailNotifications(CDBManager& db, QWidget* parent)
     NewTextLabel(this, 1122, Text(258), QRect(64, 152, 100, 20));
     password_ = NewPasswordEdit(this, 1121, QRect(170, 150, 220, 24));
     NewTextLabel(this, 1123, Text(259), QRect(64, 180, 560, 36));
-    testReport_ = NewCommandButton(this, 1126, 260, QRect(64, 222, 190, 30));
+    testReport_ = NewCommandButton(this, 1126, 260, QRect(64, 222, 190, 30), kMailButtons);
     notification_ = new CZenCheckBox(1013, Text(257), this);
     notification_->setGeometry(40, 280, 300, 22);
-    testNotification_ = NewCommandButton(this, 1127, 261, QRect(64, 312, 190, 30));
+    testNotification_ = NewCommandButton(this, 1127, 261, QRect(64, 312, 190, 30), kMailButtons);
     auto* setup = NewCommandButton(this, 1128, 262, QRect(40, 376, 190, 30));
     connect(dailyReport_, &ZenControl::command, this, &CDlgEmailNotifications::DailyReportClicked);
     connect(notification_, &ZenControl::command, this,

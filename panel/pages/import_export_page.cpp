@@ -61,6 +61,7 @@ bool CDlgImportExport::ImportFrom(const QString& file) {
     const ImportStatus status = ImportSettings(db_, file.toStdString());
     if (status == ImportStatus::Done) {
         emit usersChanged();
+        ShowMessageText(this, tr("Settings imported."), QMessageBox::Information);
         return true;
     }
     const std::string_view text = ImportStatusText(status);

@@ -48,10 +48,12 @@ CDlgLogPage::CDlgLogPage(CDBManager& db, LogKind kind, QWidget* parent)
       db_(db),
       kind_(kind) {
     const QRect area(24, 64, 632, 320);
+    // Wide enough for a whole time; the other columns share the rest and can be dragged wider.
     list_ = IsWarnings(kind)
                 ? NewReportList(this, 1080, area,
-                                {{157, 100}, {158, 100}, {159, 100}, {160, 100}, {161, 100}})
-                : NewReportList(this, 1080, area, {{164, 100}, {165, 100}, {166, 100}, {167, 100}});
+                                {{157, 150}, {158, 150}, {159, 80}, {160, 140}, {161, 108}})
+                : NewReportList(this, 1080, area, {{164, 150}, {165, 70}, {166, 300}, {167, 108}});
+    SortByClicks(list_, 0);
     auto* refresh = NewCommandButton(this, 1104, 154, QRect(24, 398, 100, 30));
     connect(refresh, &CZenButtonCtrl::command, this, &CDlgLogPage::Refresh);
     auto* exportButton = NewCommandButton(this, 1100, 155, QRect(134, 398, 100, 30));
@@ -73,22 +75,29 @@ void CDlgLogPage::Refresh() {
 }
 
 void CDlgLogPage::FillRows() {
+    // Filled in the log's order, then sorted once as the list is set to sort.
+    list_->setSortingEnabled(false);
     list_->clear();
     DBLogTable& log = LogOf(db_, kind_);
     log.ReopenIfReplaced();
     if (IsWarnings(kind_)) {
         VisitLog<WarningRecord>(log, [&](const WarningRecord& r) {
-            new QTreeWidgetItem(list_, {FromU16(TimeText(r.time)), FromU16(FieldText(r.program)),
-                                        FromU16(FieldText(r.user)), FromU16(FieldText(r.text)),
-                                        FromU16(FieldText(r.secondText))});
+            auto* row =
+                new ReportRow(list_, {FromU16(TimeText(r.time)), FromU16(FieldText(r.program)),
+                                      FromU16(FieldText(r.user)), FromU16(FieldText(r.text)),
+                                      FromU16(FieldText(r.secondText))});
+            row->setSortKey(0, r.time);
         });
     } else {
         VisitLog<ActivityRecord>(log, [&](const ActivityRecord& r) {
-            new QTreeWidgetItem(
+            auto* row = new ReportRow(
                 list_, {FromU16(TimeText(r.startTime)), DurationText(r.startTime, r.endTime),
                         FromU16(FieldText(r.program)), FromU16(FieldText(r.user))});
+            row->setSortKey(0, r.startTime);
+            row->setSortKey(1, std::max<int64_t>(0, r.endTime - r.startTime));
         });
     }
+    list_->setSortingEnabled(true);
 }
 
 bool CDlgLogPage::ExportTo(const QString& file) {

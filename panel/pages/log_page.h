@@ -15,7 +15,8 @@ namespace zen::panel {
 class PageCatalog;
 
 // A log of the "Warnings && Logs" section: the "Warnings Log" or the "Programs Activity".
-// Shows the log oldest first, exports it as text lines (as the daily report carries them),
+// Shows the log oldest first (a click on a column's caption sorts by it: newest first by the
+// time column), exports it oldest first as text lines (as the daily report carries them),
 // clears it, and keeps its size limit: every change of "Log size (KB):" that reads as a
 // number of kilobytes is stored at once; anything else (a negative number) changes nothing.
 class CDlgLogPage : public PageFrame {

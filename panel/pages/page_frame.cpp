@@ -18,11 +18,20 @@ PageFrame::PageFrame(int templateId, QString helpTopic, int titleStringId, Links
     auto* help = new CLabelCtrl(kHelpLinkId, Text(109), this, Qt::AlignRight);
     help->setGeometry(kPageSize.width() - 204, kPageSize.height() - 32, 180, 20);
     connect(help, &CLabelCtrl::command, this, [this] { OpenHelp(); });
+    help_ = help;
     if (links == Links::HelpAndBack) {
         auto* back = new CLabelCtrl(kBackLinkId, Text(234), this);
         back->setGeometry(24, kPageSize.height() - 32, 120, 20);
         connect(back, &CLabelCtrl::command, this, &CDlgBase::backRequested);
+        back_ = back;
     }
+}
+
+std::vector<QWidget*> PageFrame::footLinks() const {
+    if (back_ == nullptr) {
+        return {help_};
+    }
+    return {back_, help_};
 }
 
 }  // namespace zen::panel

@@ -17,9 +17,13 @@ public:
 
 protected:
     CTitleCtrl* title() const { return title_; }
+    // "Back" (when the page has it) and "Click here for Help", in Tab order.
+    std::vector<QWidget*> footLinks() const;
 
 private:
     CTitleCtrl* title_;
+    QWidget* help_ = nullptr;
+    QWidget* back_ = nullptr;
 };
 
 }  // namespace zen::panel

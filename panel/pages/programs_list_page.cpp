@@ -1,9 +1,12 @@
 #include "panel/pages/programs_list_page.h"
 
 #include <QTreeWidget>
+#include <algorithm>
+#include <filesystem>
 
 #include "common/db/checksum.h"
 #include "common/db/db_manager.h"
+#include "common/db/protected_programs.h"
 #include "common/db/rules_editor.h"
 #include "panel/add_program_dialog.h"
 #include "panel/command_button.h"
@@ -13,6 +16,7 @@
 #include "panel/page_catalog.h"
 #include "panel/program_icons.h"
 #include "panel/report_list.h"
+#include "panel/strings.h"
 #include "platform/text.h"
 
 namespace zen::panel {
@@ -22,6 +26,17 @@ constexpr int kTemplate = 189;
 
 QString ChecksumText(uint32_t checksum) {
     return QString::asprintf("0x%.08X", checksum);
+}
+
+// One of the programs the set-up lists as exceptions because the desktop stands on them.
+bool IsProtectedProgram(const QString& path) {
+    std::error_code error;
+    const std::filesystem::path real = std::filesystem::canonical(path.toStdString(), error);
+    if (error) {
+        return false;
+    }
+    const std::vector<std::filesystem::path> programs = ProtectedPrograms();
+    return std::find(programs.begin(), programs.end(), real) != programs.end();
 }
 
 }  // namespace
@@ -84,6 +99,18 @@ void CDlgProgramsList::DeleteSelected() {
     const uint32_t checksum = row->text(2).toUInt(&parsed, 16);
     if (!parsed) {
         return;
+    }
+    if (mode_ == kTrusted && IsProtectedProgram(row->text(0))) {
+        QMessageBox ask(QMessageBox::Question, ProductName(),
+                        tr("%1 keeps the desktop's own services online (the session bus, the "
+                           "service manager). Without this exception they lose the Internet "
+                           "outside the allowed times. Delete it anyway?")
+                            .arg(row->text(0)),
+                        QMessageBox::Yes | QMessageBox::No, this);
+        ask.setDefaultButton(QMessageBox::No);
+        if (ask.exec() != QMessageBox::Yes) {
+            return;
+        }
     }
     const EditStatus status =
         RemoveProgramEntries(db_, mode_, ToU16(row->text(1)), ToU16(row->text(0)), checksum);

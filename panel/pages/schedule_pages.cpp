@@ -1,7 +1,7 @@
 #include "panel/pages/schedule_pages.h"
 
 #include <QComboBox>
-#include <QEvent>
+#include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
@@ -24,6 +24,7 @@ namespace zen::panel {
 namespace {
 
 constexpr int kUserLabelId = 151;
+constexpr int kEndActionLabelId = 1156;
 constexpr int kFirstDayId = 131;  // "Sunday" .. "Saturday"
 constexpr int kDays = Timetable::kDays;
 
@@ -70,7 +71,8 @@ SchedulePage::SchedulePage(CDBManager& db, std::shared_ptr<ChosenGroup> chosen, 
     chooser_->setGeometry(100, 70, 220, 24);
     connect(chooser_, &GroupChooser::groupChosen, this, [this] { LoadStored(true); });
     if (category == Category::Power) {
-        endAction_ = NewCombo(this, kEndActionId, {"Shutdown", "Logoff"}, QRect(520, 70, 120, 24));
+        NewTextLabel(this, kEndActionLabelId, tr("When time is up:"), QRect(430, 108, 110, 22));
+        endAction_ = NewCombo(this, kEndActionId, {"Shutdown", "Logoff"}, QRect(540, 106, 120, 24));
         connect(endAction_, &QComboBox::activated, this,
                 [this] { Commit([](std::u16string_view) { return EditStatus::Done; }); });
     }
@@ -220,7 +222,9 @@ CDlgDailyTimeLimits::CDlgDailyTimeLimits(CDBManager& db, std::shared_ptr<ChosenG
             combo->addItem(QString::number(minutes));
         }
         combo->setGeometry(180, top, 100, 24);
-        combo->lineEdit()->installEventFilter(this);
+        // The combo itself has the focus while its field is edited, so its focus-out is the
+        // one every route away (Tab, Shift+Tab, a click elsewhere) brings.
+        combo->installEventFilter(this);
         NewTextLabel(this, 1170 + day, Text(140), QRect(290, top + 3, 50, 22));
         connect(combo, &QComboBox::activated, this, [this, day] { SaveDay(day); });
         connect(combo->lineEdit(), &QLineEdit::returnPressed, this,
@@ -295,14 +299,24 @@ void CDlgDailyTimeLimits::Load(const FastUsersRecord& record) {
 }
 
 bool CDlgDailyTimeLimits::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::FocusOut) {
+    // Opening the combo's own list is no leaving.
+    if (event->type() == QEvent::FocusOut &&
+        static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
         for (int day = 0; day < kDays; ++day) {
-            if (dayCombo(day)->lineEdit() == watched) {
+            if (dayCombo(day) == watched) {
                 TakeTyped(day);
             }
         }
     }
     return SchedulePage::eventFilter(watched, event);
+}
+
+void CDlgDailyTimeLimits::hideEvent(QHideEvent* event) {
+    // A page closed (another page, the window hidden) keeps what was typed last.
+    for (int day = 0; day < kDays; ++day) {
+        TakeTyped(day);
+    }
+    SchedulePage::hideEvent(event);
 }
 
 void CDlgDailyTimeLimits::TakeTyped(int day) {

@@ -38,9 +38,9 @@ struct CategoryPages {
 };
 const std::vector<CategoryPages>& ScheduleCategories();
 
-// What every schedule page shares: the group chooser, the computer's end action, loading the
-// chosen group's record (again after every reload pulse that changed it) and the save-at-once
-// rule: every change is written through the rule editors zenctl uses.
+// What every schedule page shares: the group chooser, the computer's end action ("When time is
+// up:"), loading the chosen group's record (again after every reload pulse that changed it) and
+// the save-at-once rule: every change is written through the rule editors zenctl uses.
 class SchedulePage : public PageFrame {
     Q_OBJECT
 public:
@@ -124,6 +124,7 @@ public:
 protected:
     void Load(const FastUsersRecord& record) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     // Takes what was typed into a day's combo: plain minutes up to a day's are shown and

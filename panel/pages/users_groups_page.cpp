@@ -106,10 +106,12 @@ CDlgUsersGroups::CDlgUsersGroups(CDBManager& db, QWidget* parent)
                                   {kDeleteId, 171, &CDlgUsersGroups::Delete},
                                   {kTestId, 172, &CDlgUsersGroups::TestWarning}};
     int top = 64;
+    std::vector<QWidget*> tabOrder{tree_};
     for (const ButtonSpec& spec : buttons) {
-        auto* button = new CZenButtonCtrl(spec.id, Text(spec.captionId), kPageButtons, this);
+        auto* button = new CZenButtonCtrl(spec.id, Text(spec.captionId), kUsersPageButtons, this);
         button->setGeometry(350, top, 130, 30);
         connect(button, &CZenButtonCtrl::command, this, spec.action);
+        tabOrder.push_back(button);
         top += 40;
     }
     disable_->setGeometry(350, 280, 200, 22);
@@ -118,6 +120,11 @@ CDlgUsersGroups::CDlgUsersGroups(CDBManager& db, QWidget* parent)
     warning_->setMaxLength(static_cast<int>(kMaxWarningUnits));
     warning_->setGeometry(350, 336, 300, 24);
     toolTips_->setGeometry(350, 410, 220, 22);
+    // Down the tree, then down the buttons and settings beside it, then the links at the foot.
+    tabOrder.insert(tabOrder.end(), {disable_, showWarning_, warning_, toolTips_});
+    const std::vector<QWidget*> foot = footLinks();
+    tabOrder.insert(tabOrder.end(), foot.begin(), foot.end());
+    SetTabOrder(tabOrder);
 
     connect(tree_, &QTreeWidget::currentItemChanged, this, &CDlgUsersGroups::SelectionChanged);
     connect(tree_, &CTreeCtrlEx::dropped, this, &CDlgUsersGroups::MoveByDrop);

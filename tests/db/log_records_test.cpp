@@ -38,13 +38,11 @@ constexpr int64_t k1305 = 1709643900;  // 13:05 the same day
 
 using TimeTextTest = UtcTest;
 
-TEST_F(TimeTextTest, TwelveHourClockKeepsNoonInTheMorning) {
+TEST_F(TimeTextTest, TwelveHourClockPutsNoonInTheAfternoonAndMidnightInTheMorning) {
     const std::pair<int64_t, std::u16string> cases[] = {
-        {k0005, u"Tue Mar 05 12:05:00 AM"},
-        {k1205, u"Tue Mar 05 12:05:00 AM"},  // noon counts as AM, as the system always did
-        {k1305, u"Tue Mar 05 01:05:00 PM"},
-        {1735689599, u"Tue Dec 31 11:59:59 PM"},
-        {0, u"Thu Jan 01 12:00:00 AM"},
+        {k0005, u"Tue Mar 05 12:05:00 AM"},      {k1205, u"Tue Mar 05 12:05:00 PM"},
+        {k1305, u"Tue Mar 05 01:05:00 PM"},      {k1205 - 5 * 60 - 1, u"Tue Mar 05 11:59:59 AM"},
+        {1735689599, u"Tue Dec 31 11:59:59 PM"}, {0, u"Thu Jan 01 12:00:00 AM"},
     };
     for (const auto& [moment, text] : cases) {
         EXPECT_EQ(Utf16ToUtf8(TimeText(moment)), Utf16ToUtf8(text)) << moment;
@@ -100,7 +98,7 @@ TEST_F(FormatTest, LinesSeparateTheFieldsWithBars) {
     activity.firstNumber = -3;
     activity.secondNumber = 12;
     EXPECT_EQ(FormatActivity(activity),
-              u"ann|game|Tue Mar 05 12:05:00 AM|Tue Mar 05 12:05:00 AM|12|-3");
+              u"ann|game|Tue Mar 05 12:05:00 AM|Tue Mar 05 12:05:00 PM|12|-3");
 }
 
 TEST_F(FormatTest, LogLinesReadTheWholeLogOldestFirst) {

@@ -93,7 +93,7 @@ TEST_F(DailyReportTest, ReachesTheServerWithBothLogsUnderThePassword) {
     EXPECT_EQ(test::ReadAll(out / "ZenWarnings.log"),
               Utf16Le("tom|game|Program blocked|Not now|Tue Mar 05 01:05:00 PM\r\n"));
     EXPECT_EQ(test::ReadAll(out / "ZenProgramsActivity.log"),
-              Utf16Le("tom|game|Tue Mar 05 12:55:00 AM|Tue Mar 05 01:05:00 PM|0|0\r\n"));
+              Utf16Le("tom|game|Tue Mar 05 12:55:00 PM|Tue Mar 05 01:05:00 PM|0|0\r\n"));
     // Without the password 7-Zip gets nothing out.
     EXPECT_NE(std::system(("7z x -y -pwrong -o" + (root / "wrong").string() + " " +
                            (root / "attached.zip").string() + " >/dev/null 2>&1")

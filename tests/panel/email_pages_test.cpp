@@ -92,8 +92,14 @@ TEST_F(EmailPagesTest, UncheckingTheDailyReportDisablesItsPasswordAndTestAndSave
     QTest::mouseClick(page.notificationBox(), Qt::LeftButton);
     EXPECT_FALSE(page.testNotificationButton()->isEnabled());
     EXPECT_EQ(StoredOptions().SendNotificationEMail, 0u);
+    // The test buttons look disabled while they are.
+    for (CZenButtonCtrl* test : {page.testReportButton(), page.testNotificationButton()}) {
+        EXPECT_TRUE(DrawnWith(test, Picture::MailButtonDisabled));
+        EXPECT_FALSE(DrawnWith(test, Picture::MailButtonNormal));
+    }
 
     QTest::mouseClick(page.dailyReportBox(), Qt::LeftButton);
+    EXPECT_TRUE(DrawnWith(page.testReportButton(), Picture::MailButtonNormal));
     page.passwordEdit()->clear();
     QTest::keyClicks(page.passwordEdit(), "longer pass");
     EXPECT_EQ(FieldText(StoredOptions().reportPassword), u"longer pass");

@@ -67,9 +67,12 @@ TEST_F(ImportExportPageTest, PanelAndZenctlReadEachOthersFilesToTheSameTables) {
     // Exported by zenctl, imported by the panel, which then reloads its users.
     Disturb();
     QSignalSpy reload(&page, &CDlgBase::usersChanged);
+    QString message;
+    CloseNextMessage(&message);
     ASSERT_TRUE(page.ImportFrom(QString::fromStdString(zenctlFile.string())));
     EXPECT_EQ(Tables(), saved);
     EXPECT_EQ(reload.size(), 1);
+    EXPECT_EQ(message, "Settings imported.");
 }
 
 TEST_F(ImportExportPageTest, ABadFileIsRefusedWithItsTextAndChangesNothing) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QTest>
 #include <QTreeWidget>
@@ -64,6 +65,79 @@ TEST_F(LogPagesTest, ShowsExportsAndClearsEachLog) {
     EXPECT_EQ(LogLines(db.Warnings(), LogKind::Warnings), u"");
     activity.Refresh();
     EXPECT_EQ(activity.list()->topLevelItemCount(), 1);  // the other log is left alone
+}
+
+TEST_F(LogPagesTest, ColumnsWidenShowTheirWholeTextAndSortWhileTheExportKeepsTheLogsOrder) {
+    const QByteArray previousTz = qgetenv("TZ");
+    const bool hadTz = qEnvironmentVariableIsSet("TZ");
+    ::setenv("TZ", "UTC", 1);
+    ::tzset();
+    const std::u16string longReason(120, u'r');
+    const int64_t noon = 1'709'640'300;  // Tue 2024-03-05 12:05:00 UTC
+    for (const auto& [time, program] :
+         {std::pair{noon, u"/usr/games/b"}, std::pair{noon - 12 * 3600, u"/usr/games/a"},
+          std::pair{noon + 3600, u"/usr/games/c"}}) {
+        WarningRecord record =
+            BuildWarning(time, u"alice", u"Program is blocked", program, 1, longReason);
+        ASSERT_EQ(db.Warnings().LogAppend(std::as_writable_bytes(std::span(&record, 1))), 1);
+    }
+    CDlgLogPage page(db, LogKind::Warnings, nullptr);
+    page.show();
+    page.Refresh();
+    QTreeWidget* list = page.list();
+    const auto column = [&](int index) {
+        QStringList texts;
+        for (int row = 0; row < list->topLevelItemCount(); ++row) {
+            texts << list->topLevelItem(row)->text(index);
+        }
+        return texts;
+    };
+    EXPECT_EQ(column(1), (QStringList{"/usr/games/b", "/usr/games/a", "/usr/games/c"}))
+        << "the log's own order";
+    EXPECT_EQ(column(0)[0], "Tue Mar 05 12:05:00 PM");
+    EXPECT_EQ(column(0)[1], "Tue Mar 05 12:05:00 AM");
+    const QFontMetrics metrics(list->font());
+    EXPECT_GE(list->header()->sectionSize(0), metrics.horizontalAdvance(column(0)[0]));
+
+    // Each cell shows its whole text as a tool tip; a column is dragged wider.
+    EXPECT_EQ(list->topLevelItem(0)->toolTip(4), FromU16(longReason));
+    EXPECT_EQ(list->header()->sectionResizeMode(4), QHeaderView::Interactive);
+    list->header()->resizeSection(4, 400);
+    EXPECT_EQ(list->header()->sectionSize(4), 400);
+
+    // A click on the time column: newest first; a second one: oldest first; by program too.
+    const auto clickCaption = [&](int index) {
+        QHeaderView* header = list->header();
+        QTest::mouseClick(
+            header->viewport(), Qt::LeftButton, {},
+            QPoint(header->sectionViewportPosition(index) + 10, header->height() / 2));
+    };
+    clickCaption(0);
+    EXPECT_EQ(column(1), (QStringList{"/usr/games/c", "/usr/games/b", "/usr/games/a"}));
+    clickCaption(0);
+    EXPECT_EQ(column(1), (QStringList{"/usr/games/a", "/usr/games/b", "/usr/games/c"}));
+    clickCaption(0);
+    clickCaption(1);
+    EXPECT_EQ(column(1), (QStringList{"/usr/games/a", "/usr/games/b", "/usr/games/c"}));
+
+    // Sorted or not, the export holds the log's lines in the log's order.
+    clickCaption(0);
+    const auto file = root / "sorted.txt";
+    ASSERT_TRUE(page.ExportTo(QString::fromStdString(file.string())));
+    const std::string text = zen::test::ReadAll(file);
+    EXPECT_EQ(text, Utf16ToUtf8(LogLines(db.Warnings(), LogKind::Warnings)));
+    EXPECT_LT(text.find("/usr/games/b"), text.find("/usr/games/a"));
+    EXPECT_NE(text.find("Tue Mar 05 12:05:00 PM"), std::string::npos);
+
+    // A refresh keeps the chosen order.
+    page.Refresh();
+    EXPECT_EQ(column(1), (QStringList{"/usr/games/c", "/usr/games/b", "/usr/games/a"}));
+    if (hadTz) {
+        ::setenv("TZ", previousTz.constData(), 1);
+    } else {
+        ::unsetenv("TZ");
+    }
+    ::tzset();
 }
 
 TEST_F(LogPagesTest, EveryTypedSizeIsStoredAtOnceAndANegativeOneChangesNothing) {

@@ -5,6 +5,7 @@
 #include "panel/command_line.h"
 #include "panel/help.h"
 #include "panel/layout_file.h"
+#include "panel/strings.h"
 #include "platform/text.h"
 #include "support/temp_root.h"
 
@@ -64,6 +65,16 @@ TEST(Help, TopicsAreFilesAndAnchorsOfTheInstalledManual) {
     EXPECT_TRUE(url.toLocalFile().endsWith("share/zentimo/manual/manual/sch_computer.html"));
     EXPECT_EQ(url.fragment(), "1");
     EXPECT_TRUE(HelpUrl("").toLocalFile().endsWith("share/zentimo/manual/index.html"));
+}
+
+TEST(Strings, TheSlipsAParentSeesAreCorrected) {
+    EXPECT_EQ(Text(119), "Export & Import  ");
+    EXPECT_EQ(Text(187), "Login name:");
+    EXPECT_TRUE(Text(263).startsWith("Zentimo uses its own built-in email system."));
+    for (const int id : {213, 214, 221, 225, 227, 228}) {
+        EXPECT_TRUE(Text(id).contains("Zentimo")) << id;
+        EXPECT_FALSE(Text(id).contains("Zentimu")) << id;
+    }
 }
 
 class LayoutFileTest : public zen::test::RootedTest {};

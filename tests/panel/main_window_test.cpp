@@ -9,6 +9,7 @@
 #include "panel/controls/label_ctrl.h"
 #include "panel/controls/zen_button_ctrl.h"
 #include "panel/controls/zen_tab_ctrl.h"
+#include "panel/help.h"
 #include "panel/main_window.h"
 #include "panel/page_catalog.h"
 #include "panel/pages/overview_page.h"
@@ -36,6 +37,16 @@ void AnswerPrompt(const QString& password, int* prompts = nullptr) {
 
 void CancelPrompt() {
     WhenModal<CDlgPassword>([](CDlgPassword* prompt) { prompt->reject(); });
+}
+
+// Answers the next "Close Control Panel" question; keeps its text.
+void AnswerClose(QMessageBox::StandardButton answer, QString* text = nullptr) {
+    WhenModal<QMessageBox>([answer, text](QMessageBox* box) {
+        if (text != nullptr) {
+            *text = box->text();
+        }
+        box->done(answer);
+    });
 }
 
 class MainWindowTest : public PanelTest {
@@ -75,6 +86,14 @@ TEST_F(MainWindowTest, WithoutAPasswordEverythingPassesAndTheClockNeverLocks) {
     EXPECT_EQ(StoredOptions().clockLock, 0u);
     EXPECT_EQ(window->clockDialog(), nullptr);
 
+    // Closing says what the session loses and asks; No keeps the panel.
+    QString question;
+    AnswerClose(QMessageBox::No, &question);
+    window->ClosePanel();
+    EXPECT_EQ(ended.count(), 0);
+    EXPECT_TRUE(question.contains("Until the next login no warnings will be shown"))
+        << question.toStdString();
+    AnswerClose(QMessageBox::Yes);
     window->ClosePanel();
     EXPECT_EQ(ended.count(), 1);
     EXPECT_FALSE(window->tray().isShown());
@@ -118,6 +137,58 @@ TEST_F(MainWindowTest, OpeningAsksThePasswordAndIgnoresRepeatsWhileVisibleOrAski
     EXPECT_FALSE(window->isVisible());
 }
 
+TEST_F(MainWindowTest, EnterInThePasswordPromptPressesOkAndEscapeCancels) {
+    SetPassword(u"Secret");
+    Open();
+    const auto typeAnd = [](const QString& password, Qt::Key key) {
+        WhenModal<CDlgPassword>([password, key](CDlgPassword* prompt) {
+            EXPECT_TRUE(prompt->edit()->hasFocus());
+            QTest::keyClicks(prompt->edit(), password);
+            QTest::keyClick(prompt->edit(), key);
+        });
+    };
+    QString message;
+    typeAnd("wrong", Qt::Key_Return);
+    CloseNextMessage(&message);
+    window->OpenPanel();
+    EXPECT_EQ(message, "The password is incorrect");
+    EXPECT_FALSE(window->isVisible());
+
+    typeAnd("Secret", Qt::Key_Escape);
+    window->OpenPanel();
+    EXPECT_FALSE(window->isVisible());
+
+    typeAnd("Secret", Qt::Key_Enter);  // the keypad's
+    window->OpenPanel();
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(MainWindowTest, CtrlTabAndTheArrowsStepThroughTheSections) {
+    Open();
+    window->OpenPanel();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    const int sections = static_cast<int>(Sections().size());
+    window->strip()->choose(0);
+    QWidget* inside = window->currentPage()->findChild<CLabelCtrl*>();
+    ASSERT_NE(inside, nullptr);
+    inside->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(inside, Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(window->currentSection(), 1);
+    QTest::keyClick(window.get(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(window->currentSection(), 0);
+    QTest::keyClick(window.get(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(window->currentSection(), sections - 1) << "round the strip";
+
+    window->strip()->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(window->strip(), Qt::Key_Right);
+    EXPECT_EQ(window->currentSection(), 0);
+    QTest::keyClick(window->strip(), Qt::Key_Right);
+    QTest::keyClick(window->strip(), Qt::Key_Right);
+    QTest::keyClick(window->strip(), Qt::Key_Left);
+    EXPECT_EQ(window->currentSection(), 1);
+}
+
 TEST_F(MainWindowTest, EnableAsksNothingDisableAsksAndCloseNeedsThePassword) {
     SetPassword(u"pw");
     Open();
@@ -137,9 +208,11 @@ TEST_F(MainWindowTest, EnableAsksNothingDisableAsksAndCloseNeedsThePassword) {
     menu->actions().last()->trigger();
     EXPECT_FALSE(GuestsDisabled());
 
+    AnswerClose(QMessageBox::Yes);
     CancelPrompt();
     window->ClosePanel();
     EXPECT_EQ(ended.count(), 0);
+    AnswerClose(QMessageBox::Yes);
     AnswerPrompt("pw");
     window->ClosePanel();
     EXPECT_EQ(ended.count(), 1);
@@ -283,6 +356,10 @@ public slots:
 };
 
 TEST_F(MainWindowTest, F1AndTheHelpLinkOpenThePagesTopic) {
+    const auto manual = root / "manual";
+    std::filesystem::create_directories(manual / "manual");
+    zen::test::WriteAll(manual / "manual/sch_internet.html", "<html></html>");
+    SetManualFolder(QString::fromStdString(manual.string()));
     Open();
     UrlSink sink;
     QDesktopServices::setUrlHandler("file", &sink, "open");
@@ -297,6 +374,19 @@ TEST_F(MainWindowTest, F1AndTheHelpLinkOpenThePagesTopic) {
     ASSERT_EQ(sink.opened.size(), 2);
     EXPECT_TRUE(sink.opened[0].toLocalFile().endsWith("/manual/sch_internet.html"));
     EXPECT_EQ(sink.opened[1], sink.opened[0]);
+
+    // Without the manual's file F1 says where it looked, and hands nothing to the desktop.
+    SetManualFolder(QString::fromStdString((root / "none").string()));
+    QDesktopServices::setUrlHandler("file", &sink, "open");
+    QString message;
+    CloseNextMessage(&message);
+    QTest::keyClick(window->currentPage(), Qt::Key_F1);
+    QDesktopServices::unsetUrlHandler("file");
+    SetManualFolder({});
+    EXPECT_EQ(sink.opened.size(), 2);
+    EXPECT_TRUE(
+        message.contains(QString::fromStdString((root / "none/manual/sch_internet.html").string())))
+        << message.toStdString();
 }
 
 }  // namespace

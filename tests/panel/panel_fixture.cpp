@@ -52,6 +52,19 @@ void CloseNextMessage(QString* text) {
     });
 }
 
+bool DrawnWith(QWidget* control, Picture picture) {
+    const QImage drawn = control->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+    const QImage alone = Render(picture, drawn.size(), drawn.devicePixelRatio())
+                             .convertToFormat(QImage::Format_ARGB32);
+    const int x = drawn.width() / 20 + 3;
+    for (int y = drawn.height() / 4; y < drawn.height() * 3 / 4; ++y) {
+        if (drawn.pixel(x, y) != alone.pixel(x, y)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 PanelTest::PanelTest() {
     zen::test::WriteAll(root / "run/zentimo/seat", "alice\n");
     CDBManager setup;

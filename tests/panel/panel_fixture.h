@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/db/db_manager.h"
+#include "panel/pictures.h"
 #include "support/temp_root.h"
 
 namespace zen::panel::test {
@@ -37,6 +38,10 @@ void WhenModal(std::function<void(T*)> act) {
 
 // Answers the next message box with Ok and keeps its text.
 void CloseNextMessage(QString* text);
+
+// Whether `control` is drawn with `picture`: its pixels along the left edge, clear of the
+// caption, are those of the picture alone.
+bool DrawnWith(QWidget* control, Picture picture);
 
 // A temporary root with a rules database set up as the installer leaves it and a console user
 // "alice" (who joins "Guests" at the panel's first look).

@@ -4,10 +4,12 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QTreeWidget>
 #include <algorithm>
 
 #include "common/db/checksum.h"
+#include "common/db/protected_programs.h"
 #include "common/db/rules_editor.h"
 #include "page_test.h"
 #include "panel/add_program_dialog.h"
@@ -92,6 +94,43 @@ TEST_F(ProgramsPagesTest, AddingTwiceLeavesOneEntryAndAChangedFileKeepsItsOldChe
     page.list()->setCurrentItem(nullptr);
     page.DeleteSelected();  // nothing selected: nothing happens
     EXPECT_EQ(Entries(2).size(), static_cast<std::size_t>(before));
+}
+
+TEST_F(ProgramsPagesTest, DeletingAProtectedExceptionAsksFirstAndSaysWhatItKeeps) {
+    const std::vector<fs::path> programs = ProtectedPrograms();
+    const auto protectedOne = std::ranges::find_if(programs, [](const fs::path& p) {
+        return p.filename() != "zencp" && p.filename() != "zensvc";
+    });
+    if (protectedOne == programs.end()) {
+        GTEST_SKIP() << "neither systemd nor a D-Bus daemon on this machine";
+    }
+    const QString path = QString::fromStdString(protectedOne->string());
+    CDlgProgramsList page(db, CDlgProgramsList::kTrusted, nullptr);
+    page.Refresh();
+    const auto select = [&] {
+        const QList<QTreeWidgetItem*> found = page.list()->findItems(path, Qt::MatchExactly);
+        page.list()->setCurrentItem(found.isEmpty() ? nullptr : found.first());
+        return !found.isEmpty();
+    };
+    ASSERT_TRUE(select()) << "the set-up lists it";
+    const std::size_t before = Entries(1).size();
+
+    for (const auto answer : {QMessageBox::No, QMessageBox::Yes}) {
+        QString question;
+        WhenModal<QMessageBox>([answer, &question](QMessageBox* box) {
+            question = box->text();
+            box->done(answer);
+        });
+        ASSERT_TRUE(select());
+        page.DeleteSelected();
+        EXPECT_TRUE(question.contains("keeps the desktop's own services online"))
+            << question.toStdString();
+        if (answer == QMessageBox::No) {
+            EXPECT_EQ(Entries(1).size(), before) << "No keeps it";
+        }
+    }
+    EXPECT_EQ(Entries(1).size(), before - 1);
+    EXPECT_FALSE(select()) << "deleted after Yes";
 }
 
 TEST_F(ProgramsPagesTest, AddProgramRefusesAPathWithoutAFileAndOffersTheGroups) {

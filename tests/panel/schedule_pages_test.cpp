@@ -2,6 +2,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
+#include <functional>
 
 #include "common/db/checksum.h"
 #include "common/db/rules_editor.h"
@@ -36,6 +37,9 @@ protected:
         EXPECT_NE(page, nullptr) << pageClass.toStdString();
         page->show();
         page->Refresh();
+        // Focus moves for real only in the active window.
+        page->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(page.get()));
         return page;
     }
     static void Choose(SchedulePage& page, const QString& group) {
@@ -56,11 +60,25 @@ protected:
         }
         ADD_FAILURE() << "no button " << buttonId;
     }
-    // Types into a day's combo and leaves it.
+    // Puts `text` into a day's combo as its field's own content (past the digits-only check the
+    // keyboard meets) and leaves the combo by Tab.
     static void Type(QComboBox* combo, const QString& text) {
+        Focus(combo);
         combo->lineEdit()->setText(text);
-        QFocusEvent leave(QEvent::FocusOut);
-        QApplication::sendEvent(combo->lineEdit(), &leave);
+        QTest::keyClick(combo, Qt::Key_Tab);
+        EXPECT_FALSE(combo->hasFocus());
+    }
+    // Clicks into a day's combo's field, the way a parent starts typing there.
+    static void Focus(QComboBox* combo) {
+        QTest::mouseClick(combo->lineEdit(), Qt::LeftButton, {}, QPoint(5, 5));
+        ASSERT_TRUE(combo->hasFocus());
+    }
+    // Types over the field's content with the keyboard.
+    static void TypeKeys(QComboBox* combo, const QString& keys) {
+        Focus(combo);
+        QTest::keyClick(combo, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(combo, keys);
+        ASSERT_EQ(combo->lineEdit()->text(), keys);
     }
     static QStringList Items(QComboBox* combo) {
         QStringList items;
@@ -112,6 +130,55 @@ TEST_F(SchedulePagesTest, TypedMinutesAreSavedWhenPlainAndAtMostADayAndListedUnt
     EXPECT_EQ(page->dayCombo(1)->currentText(), "60");
 }
 
+TEST_F(SchedulePagesTest, TypedMinutesAreTakenByEveryWayOfLeavingTheCombo) {
+    // In a window of its own, as the main window holds it: closing the page hides it there.
+    QWidget window;
+    std::unique_ptr<CDlgDailyTimeLimits> page(
+        qobject_cast<CDlgDailyTimeLimits*>(catalog.Create("CDlgComputerDailyLimits", db, &window)));
+    ASSERT_NE(page, nullptr);
+    window.resize(page->size());
+    window.show();
+    page->Refresh();
+    Choose(*page, "Kids");
+    ASSERT_EQ(SetLimitEnabled(db, u"Kids", Category::Power, true), EditStatus::Done);
+    const auto monday = [&] { return Kids().limits[kPowerSlot].minutes[1]; };
+    const struct {
+        const char* way;
+        std::function<void()> leave;
+    } ways[] = {
+        {"Tab", [&] { QTest::keyClick(page->dayCombo(1), Qt::Key_Tab); }},
+        {"a click on the page",
+         [&] { QTest::mouseClick(page.get(), Qt::LeftButton, {}, QPoint(560, 300)); }},
+        {"Shift+Tab", [&] { QTest::keyClick(page->dayCombo(1), Qt::Key_Tab, Qt::ShiftModifier); }},
+        {"a click on another day", [&] { Focus(page->dayCombo(4)); }},
+        {"closing the page", [&] { page->hide(); }},
+    };
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.way);
+        page->show();
+        ASSERT_EQ(SetLimitMinutes(db, u"Kids", Category::Power, 1u << 1, 10), EditStatus::Done);
+        Choose(*page, "Kids");
+        ASSERT_EQ(page->dayCombo(1)->currentText(), "10");
+        TypeKeys(page->dayCombo(1), "45");
+        EXPECT_EQ(monday(), 10u) << "typing alone saves nothing";
+        way.leave();
+        EXPECT_FALSE(page->dayCombo(1)->hasFocus() && page->dayCombo(1)->isVisible());
+        EXPECT_EQ(monday(), 45u) << way.way;
+        EXPECT_EQ(page->dayCombo(1)->currentText(), "45") << way.way;
+
+        page->show();
+        const auto before = zen::test::DataFileBytes();
+        TypeKeys(page->dayCombo(1), "1441");
+        way.leave();
+        EXPECT_EQ(page->dayCombo(1)->currentText(), "45")
+            << way.way << ": the stored value is back";
+        EXPECT_EQ(page->dayCombo(1)->lineEdit()->text(), "45") << way.way;
+        EXPECT_EQ(zen::test::DataFileBytes(), before) << way.way;
+    }
+}
+
 TEST_F(SchedulePagesTest, AGroupChosenOnOnePageIsTheGroupOfEverySchedulePage) {
     auto internet = Open<CDlgTimeTable>("CDlgInternetTimetable");
     EXPECT_EQ(internet->groupChooser()->currentText(), "Guests") << "the running account's group";
@@ -145,6 +212,16 @@ TEST_F(SchedulePagesTest, ComputerEndActionShowsAnythingButLogOffAsShutdownAndSa
     page->endAction()->setCurrentIndex(1);
     emit page->endAction()->activated(1);
     EXPECT_EQ(Kids().ShutDown, 1u);
+    // The box says what it is for.
+    const QLabel* label = nullptr;
+    for (const QLabel* candidate : page->findChildren<QLabel*>()) {
+        if (candidate->text() == "When time is up:") {
+            label = candidate;
+        }
+    }
+    ASSERT_NE(label, nullptr);
+    EXPECT_NEAR(label->geometry().center().y(), page->endAction()->geometry().center().y(), 3);
+    EXPECT_LT(label->geometry().right(), page->endAction()->geometry().left());
     EXPECT_EQ(Open<SchedulePage>("CDlgInternetTimetable")->endAction(), nullptr);
 }
 

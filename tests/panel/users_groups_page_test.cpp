@@ -5,11 +5,14 @@
 #include <QTest>
 
 #include "common/db/rules_editor.h"
+#include "panel/controls/label_ctrl.h"
 #include "panel/controls/zen_button_ctrl.h"
 #include "panel/controls/zen_check_box.h"
+#include "panel/controls/zen_tab_ctrl.h"
 #include "panel/main_window.h"
 #include "panel/page_catalog.h"
 #include "panel/pages/new_group_user_dialog.h"
+#include "panel/pages/page_geometry.h"
 #include "panel/pages/users_groups_page.h"
 #include "panel/tray.h"
 #include "panel_fixture.h"
@@ -113,6 +116,69 @@ TEST_F(UsersGroupsTest, TreeShowsGroupsAndUsersButNoServiceAccountAndSelectsTheR
     Select("tim");
     EXPECT_TRUE(Enabled(1126) && Enabled(1099));
     EXPECT_FALSE(Enabled(1125)) << "users are added to a group";
+}
+
+TEST_F(UsersGroupsTest, DisabledButtonsAreDrawnWithTheDisabledPicture) {
+    Select("Guests");
+    for (const int id : {1126, 1099}) {
+        ASSERT_FALSE(Enabled(id));
+        EXPECT_TRUE(DrawnWith(page->button(id), Picture::ButtonDisabled)) << id;
+        EXPECT_FALSE(DrawnWith(page->button(id), Picture::ButtonNormal)) << id;
+    }
+    EXPECT_TRUE(DrawnWith(page->button(1124), Picture::ButtonNormal));
+    Select("Kids");
+    EXPECT_TRUE(DrawnWith(page->button(1126), Picture::ButtonNormal));
+}
+
+TEST_F(UsersGroupsTest, TabWalksEveryControlOfThePageAndSpaceOnNewGroupOpensItsDialog) {
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    Select("Kids");
+    page->customWarningBox()->setChecked(true);  // so the warning's edit takes part
+    const auto link = [&](int id) {
+        for (CLabelCtrl* candidate : page->findChildren<CLabelCtrl*>()) {
+            if (candidate->controlId() == id) {
+                return static_cast<QWidget*>(candidate);
+            }
+        }
+        return static_cast<QWidget*>(nullptr);
+    };
+    const std::vector<QWidget*> expected{
+        page->tree(),        page->button(1124), page->button(1125), page->button(1126),
+        page->button(1099),  page->button(1123), page->disableBox(), page->customWarningBox(),
+        page->warningEdit(), page->toolTipBox(), link(kBackLinkId),  link(kHelpLinkId)};
+    page->tree()->setFocus(Qt::TabFocusReason);
+    std::vector<QWidget*> walked;
+    for (int step = 0; step < 40; ++step) {
+        walked.push_back(QApplication::focusWidget());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        if (QApplication::focusWidget() == page->tree()) {
+            break;
+        }
+    }
+    ASSERT_GE(walked.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(walked[i], expected[i]) << "step " << i;
+    }
+    // The rest of the round is the main window's own: the strip and its two links.
+    EXPECT_EQ(walked.size(), expected.size() + 3);
+    EXPECT_NE(std::find(walked.begin(), walked.end(), window->strip()), walked.end());
+
+    // Space on "New Group" opens its dialog, whose Enter presses Ok; Escape cancels.
+    WhenModal<CDlgNewGroupUser>([](CDlgNewGroupUser* dialog) {
+        QTest::keyClicks(dialog->nameEdit(), "Teens");
+        QTest::keyClick(dialog->nameEdit(), Qt::Key_Return);
+    });
+    page->button(1124)->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(page->button(1124), Qt::Key_Space);
+    EXPECT_NE(Item("Teens"), nullptr);
+    WhenModal<CDlgNewGroupUser>([](CDlgNewGroupUser* dialog) {
+        QTest::keyClicks(dialog->nameEdit(), "Tweens");
+        QTest::keyClick(dialog->nameEdit(), Qt::Key_Escape);
+    });
+    page->button(1124)->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(page->button(1124), Qt::Key_Return);
+    EXPECT_EQ(Item("Tweens"), nullptr);
 }
 
 TEST_F(UsersGroupsTest, NewUserOffersOnlyTheMachinesPersonAccountsNotYetListed) {
