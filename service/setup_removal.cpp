@@ -12,6 +12,7 @@
 #include "platform/named_event.h"
 #include "platform/root.h"
 #include "platform/unique_fd.h"
+#include "service/managers/internet_rules_manager.h"
 #include "service/mgr_factory.h"
 #include "service/unix_listener.h"
 
@@ -78,6 +79,12 @@ int ReleaseHiddenDrives() {
         LogError("%s", error.what());
         return 0;
     }
+}
+
+int RemoveKernelInternetRules() {
+    // The manager's release needs no rules.
+    CDBManager db;
+    return CInternetRulesManager(db).ReleaseAll();
 }
 
 int StopAllPanels() {

@@ -12,6 +12,7 @@
 #include "platform/text.h"
 #include "service/service_host.h"
 #include "tools/zenctl/commands.h"
+#include "tools/zenctl/kernel_rules_view.h"
 #include "tools/zenctl/rule_syntax.h"
 #include "tools/zenctl/service_state.h"
 
@@ -188,6 +189,9 @@ void RunStatus(Session& session, const Words&) {
         }
     }
     json.Set("categories", std::move(categories));
+    KernelRulesView kernel = ViewKernelRules();
+    text += kernel.text;
+    json.Set("kernelRules", std::move(kernel.json));
     session.out().Emit(json, [&](std::ostream& out) { out << text; });
 }
 
