@@ -7,6 +7,7 @@
 #include <fstream>
 #include <vector>
 
+#include "platform/nft_counters.h"
 #include "platform/root.h"
 
 namespace zen {
@@ -29,19 +30,6 @@ std::vector<AccountInternetRule> Sorted(std::span<const AccountInternetRule> acc
     const auto repeated = std::ranges::unique(sorted, {}, &AccountInternetRule::uid);
     sorted.erase(repeated.begin(), repeated.end());
     return sorted;
-}
-
-std::optional<uint64_t> NumberAfter(std::string_view text, std::string_view word) {
-    const std::size_t at = text.find(word);
-    if (at == std::string_view::npos) {
-        return std::nullopt;
-    }
-    const char* first = text.data() + at + word.size();
-    uint64_t value = 0;
-    if (std::from_chars(first, text.data() + text.size(), value).ec != std::errc{}) {
-        return std::nullopt;
-    }
-    return value;
 }
 
 }  // namespace
@@ -88,23 +76,14 @@ std::string InternetTableText(std::span<const AccountInternetRule> accounts) {
     return text;
 }
 
-std::map<uid_t, uint64_t> ParseAccountCounters(std::string_view listing) {
-    // counter u1001 {
-    //         packets 12 bytes 3456
-    // }
+std::map<uid_t, uint64_t> AccountCounters(const std::map<std::string, uint64_t>& named) {
     std::map<uid_t, uint64_t> counters;
-    constexpr std::string_view kCounter = "counter u";
-    for (std::size_t at = listing.find(kCounter); at != std::string_view::npos;
-         at = listing.find(kCounter, at + 1)) {
-        const std::string_view rest = listing.substr(at + kCounter.size());
+    for (const auto& [name, packets] : named) {
         uid_t uid = 0;
-        const auto parsed = std::from_chars(rest.data(), rest.data() + rest.size(), uid);
-        if (parsed.ec != std::errc{}) {
-            continue;
-        }
-        const std::string_view body = rest.substr(0, rest.find('}'));
-        if (const auto packets = NumberAfter(body, "packets ")) {
-            counters[uid] = *packets;
+        const char* last = name.data() + name.size();
+        if (name.size() > 1 && name[0] == 'u' &&
+            std::from_chars(name.data() + 1, last, uid) == std::from_chars_result{last, {}}) {
+            counters[uid] = packets;
         }
     }
     return counters;
@@ -119,27 +98,34 @@ InternetTable::Commit InternetTable::Replace(std::span<const AccountInternetRule
     if (!result.ok) {
         lastError_ = result.error;
         committed_.clear();
+        committedAccounts_ = 0;
         return Commit::Failed;
     }
     committed_ = std::move(text);
+    committedAccounts_ = accounts.size();
     return Commit::Committed;
 }
 
 std::optional<std::map<uid_t, uint64_t>> InternetTable::Counters() {
-    const Nftables::Result result =
-        nft_.Run(std::string("list counters table inet ") + kInternetTableName);
-    if (!result.ok) {
+    const auto named = ReadInetTableCounters(kInternetTableName);
+    // The dump of a table that is not there is empty.
+    if (!named || (named->empty() && committedAccounts_ != 0)) {
         // Someone deleted the table: the next Replace puts it back.
-        lastError_ = result.error;
+        lastError_ = "the table's counters cannot be read";
         committed_.clear();
         return std::nullopt;
     }
-    return ParseAccountCounters(result.output);
+    return AccountCounters(*named);
+}
+
+bool InternetTable::Exists() {
+    return nft_.Run(std::string("list table inet ") + kInternetTableName).ok;
 }
 
 bool InternetTable::Remove() {
     const Nftables::Result result = nft_.Run(ReplacingPrologue());
     committed_.clear();
+    committedAccounts_ = 0;
     if (!result.ok) {
         lastError_ = result.error;
     }

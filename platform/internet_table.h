@@ -35,8 +35,8 @@ std::filesystem::path KernelRulesNamespaceFile();  // run/zentimo/netns (non-"/"
 // The whole table for these accounts, as one transaction that replaces any table of the name.
 std::string InternetTableText(std::span<const AccountInternetRule> accounts);
 
-// The packets of each account's counter in a listing of the table's counters.
-std::map<uid_t, uint64_t> ParseAccountCounters(std::string_view listing);
+// The packets of each account's counter among the table's named counters.
+std::map<uid_t, uint64_t> AccountCounters(const std::map<std::string, uint64_t>& named);
 
 class InternetTable {
 public:
@@ -49,12 +49,15 @@ public:
     std::optional<std::map<uid_t, uint64_t>> Counters();
     // Deletes the table, if there is one.
     bool Remove();
+    // Whether a table of the name is in the kernel.
+    bool Exists();
     // nft's words for the last failure.
     const std::string& LastError() const { return lastError_; }
 
 private:
     Nftables nft_;
     std::string committed_;
+    std::size_t committedAccounts_ = 0;
     std::string lastError_;
 };
 

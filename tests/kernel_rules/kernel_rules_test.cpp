@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <thread>
 
@@ -78,8 +79,8 @@ protected:
         });
     }
 
-    void StartService() {
-        service_ = std::make_unique<ZensvcProcess>(std::vector<std::string>{"-debug"});
+    void StartService(const std::vector<std::string>& prefix = {}) {
+        service_ = std::make_unique<ZensvcProcess>(std::vector<std::string>{"-debug"}, prefix);
         ASSERT_TRUE(service_->WaitForLines("zensvc: running", 1, 10s)) << service_->Stderr();
     }
 
@@ -175,6 +176,7 @@ TEST_F(KernelRulesTest, ForbiddenChildIsRefusedInTheKernelAndTheRulesFollowThePa
     // A killed service leaves the rules in force; a restart keeps them.
     ::kill(service_->pid(), SIGKILL);
     service_->WaitExit(5s);
+    EXPECT_TRUE(InternetTable().Exists());
     ExpectKid(true);
     StartService();
     ExpectKid(true);
@@ -185,7 +187,7 @@ TEST_F(KernelRulesTest, ForbiddenChildIsRefusedInTheKernelAndTheRulesFollowThePa
     Program removal({ZENSVC_PATH, "-removeAll"}, Program::Options{});
     removal.ReadLines(30s);
     EXPECT_EQ(removal.Wait(30s), std::optional<int>(0));
-    EXPECT_EQ(InternetTable().Counters(), std::nullopt);
+    EXPECT_FALSE(InternetTable().Exists());
     ExpectKid(false);
 }
 
@@ -214,6 +216,24 @@ TEST_F(KernelRulesTest, KernelCountedMinutesUseUpTheDailyLimit) {
     EXPECT_EQ(MinutesUsedToday(admin.Users(), admin.StateMutex(), u"kid", Category::Internet), 2u);
     EXPECT_NE(Zenctl({"status"}).out.find("  kid: internet: forbidden (kernel rule active)\n"),
               std::string::npos);
+}
+
+TEST_F(KernelRulesTest, WithoutTheKernelsFilterTheServiceSaysSoOnceAndTheFilterStays) {
+    KidsInternet(false);
+    // A service that may not change the packet filter meets what a kernel without nf_tables
+    // answers.
+    StartService({"/usr/bin/setpriv", "--bounding-set=-net_admin", "--inh-caps=-net_admin"});
+    ASSERT_TRUE(service_->WaitForLines("zensvc: tick:", 2, 15s)) << service_->Stderr();
+    EXPECT_EQ(CountLines(root.ErrorLog(), "Internet rules in the kernel: nf_tables refused"), 1)
+        << root.ErrorLog();
+    const auto warnings = Warnings();
+    EXPECT_EQ(std::count_if(warnings.begin(), warnings.end(),
+                            [](const WarningRecord& record) {
+                                return FieldText(record.program) == std::u16string_view(u"zensvc");
+                            }),
+              1);
+    EXPECT_FALSE(InternetTable().Exists());
+    EXPECT_NE(Zenctl({"status"}).out.find("kernel rules: unavailable"), std::string::npos);
 }
 
 }  // namespace

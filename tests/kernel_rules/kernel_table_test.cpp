@@ -49,14 +49,10 @@ TEST(KernelTableTextTest, WithoutAccountsTheChainOnlyLetsEverythingPass) {
     EXPECT_NE(text.find("policy accept;"), std::string::npos) << text;
 }
 
-TEST(KernelTableTextTest, CountersAreReadPerAccountFromTheListing) {
-    const std::string listing =
-        "table inet zentimo {\n\tcounter u62401 {\n\t\tpackets 12 bytes 3456\n\t}\n\n"
-        "\tcounter u62402 {\n\t\tpackets 0 bytes 0\n\t}\n\tcounter other {\n\t\tpackets 9 "
-        "bytes 9\n\t}\n}\n";
-    const auto counters = ParseAccountCounters(listing);
-    EXPECT_EQ(counters, (std::map<uid_t, uint64_t>{{62401, 12}, {62402, 0}}));
-    EXPECT_TRUE(ParseAccountCounters("").empty());
+TEST(KernelTableTextTest, AccountCountersAreTheTablesCountersNamedByUid) {
+    const std::map<std::string, uint64_t> named{
+        {"u62401", 12}, {"u62402", 0}, {"other", 9}, {"u", 1}, {"u12x", 3}};
+    EXPECT_EQ(AccountCounters(named), (std::map<uid_t, uint64_t>{{62401, 12}, {62402, 0}}));
 }
 
 }  // namespace
