@@ -1,5 +1,8 @@
 #include "platform/clock.h"
 
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <ctime>
 
@@ -8,12 +11,30 @@ namespace {
 
 constexpr int64_t kRealClock = INT64_MIN;
 std::atomic<int64_t> fixedMoment{kRealClock};
+std::atomic<bool> systemClockOnly{false};
+
+int64_t SystemClockNow() {
+    timespec now{};
+    ::syscall(SYS_clock_gettime, CLOCK_REALTIME, &now);
+    return static_cast<int64_t>(now.tv_sec);
+}
 
 }  // namespace
 
+void FollowSystemClockAndZone(bool follow) {
+    systemClockOnly.store(follow, std::memory_order_relaxed);
+}
+
+bool FollowsSystemClockAndZone() {
+    return systemClockOnly.load(std::memory_order_relaxed);
+}
+
 int64_t Now() {
     const int64_t fixed = fixedMoment.load(std::memory_order_relaxed);
-    return fixed == kRealClock ? static_cast<int64_t>(::time(nullptr)) : fixed;
+    if (fixed != kRealClock) {
+        return fixed;
+    }
+    return FollowsSystemClockAndZone() ? SystemClockNow() : static_cast<int64_t>(::time(nullptr));
 }
 
 void SetNowForTesting(std::optional<int64_t> moment) {
