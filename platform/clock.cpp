@@ -1,7 +1,6 @@
 #include "platform/clock.h"
 
-#include <sys/syscall.h>
-#include <unistd.h>
+#include "platform/vdso_clock.h"
 
 #include <atomic>
 #include <ctime>
@@ -12,12 +11,6 @@ namespace {
 constexpr int64_t kRealClock = INT64_MIN;
 std::atomic<int64_t> fixedMoment{kRealClock};
 std::atomic<bool> systemClockOnly{false};
-
-int64_t SystemClockNow() {
-    timespec now{};
-    ::syscall(SYS_clock_gettime, CLOCK_REALTIME, &now);
-    return static_cast<int64_t>(now.tv_sec);
-}
 
 }  // namespace
 
@@ -34,7 +27,8 @@ int64_t Now() {
     if (fixed != kRealClock) {
         return fixed;
     }
-    return FollowsSystemClockAndZone() ? SystemClockNow() : static_cast<int64_t>(::time(nullptr));
+    return FollowsSystemClockAndZone() ? KernelRealtimeSeconds()
+                                       : static_cast<int64_t>(::time(nullptr));
 }
 
 void SetNowForTesting(std::optional<int64_t> moment) {
