@@ -10,6 +10,7 @@ void Nftables::Free::operator()(nft_ctx* context) const {
 
 Nftables::Nftables() : context_(::nft_ctx_new(NFT_CTX_DEFAULT)) {
     if (context_) {
+        // What a listing prints stays in the context, off the service's standard output.
         ::nft_ctx_buffer_output(context_.get());
         ::nft_ctx_buffer_error(context_.get());
     }
@@ -25,10 +26,6 @@ Nftables::Result Nftables::Run(std::string_view commands) {
     }
     const std::string buffer(commands);
     result.ok = ::nft_run_cmd_from_buffer(context_.get(), buffer.c_str()) == 0;
-    // The buffers hold what this run printed until the next run.
-    if (const char* output = ::nft_ctx_get_output_buffer(context_.get())) {
-        result.output = output;
-    }
     if (const char* error = ::nft_ctx_get_error_buffer(context_.get())) {
         result.error = error;
     }

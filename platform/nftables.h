@@ -20,8 +20,7 @@ public:
 
     struct Result {
         bool ok = false;
-        std::string output;  // what a listing printed
-        std::string error;   // nft's own words when it failed
+        std::string error;  // nft's own words when it failed
     };
     Result Run(std::string_view commands);
 
