@@ -32,7 +32,7 @@ long ResidentKiB() {
 // A database as the set-up leaves it, a user at the console, and the service's context.
 struct IdleService {
     bench::BenchRoot root;
-    ServiceContext context;
+    ServiceContext context{Env()};
 
     IdleService() {
         std::ofstream(root.path() / "run/zentimo/seat") << "anna\n";

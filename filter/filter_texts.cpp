@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "platform/local_time.h"
 #include "platform/text.h"
 
 namespace zen::filter {
@@ -53,10 +54,19 @@ std::u16string OnlineTodayText(uint32_t minutes) {
 }
 
 std::u16string AsctimeText(int64_t secondsSince1970) {
-    const time_t moment = static_cast<time_t>(secondsSince1970);
+    // In the zone the rules go by, not necessarily the program's.
+    const LocalTime moment = BreakDownLocal(secondsSince1970);
     tm local{};
+    local.tm_year = moment.year - 1900;
+    local.tm_mon = moment.month - 1;
+    local.tm_mday = moment.day;
+    local.tm_hour = moment.hour;
+    local.tm_min = moment.minute;
+    local.tm_sec = moment.second;
+    local.tm_wday = moment.weekday;
+    local.tm_yday = moment.yearDay;
     char text[32] = {};
-    if (::localtime_r(&moment, &local) == nullptr || ::asctime_r(&local, text) == nullptr) {
+    if (::asctime_r(&local, text) == nullptr) {
         return {};
     }
     return Utf8ToUtf16(text);

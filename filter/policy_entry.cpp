@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "filter/internet_policy.h"
+#include "platform/clock.h"
 
 namespace zen::filter {
 namespace {
@@ -66,6 +67,9 @@ InternetPolicy& ProcessPolicy() {
     const OpeningLock lock;
     InternetPolicy* policy = currentPolicy.load(std::memory_order_acquire);
     if (policy == nullptr) {
+        // The program's own clock and zone are the child's to fake: the rules go by the
+        // machine's.
+        FollowSystemClockAndZone();
         auto opened = std::make_unique<InternetPolicy>(ThisProcess());
         policy = opened.get();
         if (OpenedPolicies().empty()) {

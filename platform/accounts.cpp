@@ -136,13 +136,21 @@ bool IsSystemAccount(uid_t uid) {
     return uid < FirstUserUid() || (name && *name == "nobody");
 }
 
-std::vector<std::string> PersonAccounts() {
+std::vector<PersonAccount> PersonAccountIds() {
     const uid_t first = FirstUserUid();
-    std::vector<std::string> names;
+    std::vector<PersonAccount> persons;
     for (const Account& account : Accounts()) {
         if (!IsNeverControlled(account, first)) {
-            names.push_back(account.name);
+            persons.push_back({account.name, account.uid});
         }
+    }
+    return persons;
+}
+
+std::vector<std::string> PersonAccounts() {
+    std::vector<std::string> names;
+    for (PersonAccount& person : PersonAccountIds()) {
+        names.push_back(std::move(person.name));
     }
     return names;
 }

@@ -29,6 +29,13 @@ bool IsSystemAccount(uid_t uid);
 // The login names of the accounts the system may control (every account but root, system
 // accounts and nobody), in the order of the password database.
 std::vector<std::string> PersonAccounts();
+struct PersonAccount {
+    std::string name;
+    uid_t uid = 0;
+};
+// PersonAccounts with their uids.
+std::vector<PersonAccount> PersonAccountIds();
+
 // Whether `name` is the login of an account the system never controls (root, a system
 // account, nobody); a name no account has is not.
 bool IsSystemAccountName(std::string_view name);

@@ -2,6 +2,9 @@
 
 #include <ctime>
 
+#include "platform/clock.h"
+#include "platform/system_zone.h"
+
 namespace zen {
 namespace {
 
@@ -13,6 +16,9 @@ LocalTime FromTm(const std::tm& tm) {
 }  // namespace
 
 LocalTime BreakDownLocal(int64_t secondsSince1970) {
+    if (FollowsSystemClockAndZone()) {
+        return BreakDownUtc(secondsSince1970 + SystemZoneOffset(secondsSince1970));
+    }
     const std::time_t moment = static_cast<std::time_t>(secondsSince1970);
     std::tm tm{};
     if (::localtime_r(&moment, &tm) == nullptr) {

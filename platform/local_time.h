@@ -5,7 +5,8 @@
 namespace zen {
 
 // A moment broken down by the C library, so the TZ environment and the system's zone files
-// are honoured. weekday: 0 = Sunday; yearDay: 0..365; month: 1..12.
+// are honoured; in a process that follows the system's clock and zone, in the zone of
+// etc/localtime alone. weekday: 0 = Sunday; yearDay: 0..365; month: 1..12.
 struct LocalTime {
     int year = 1970;
     int month = 1;

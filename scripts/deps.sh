@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev clang-format
-    libssl-dev zlib1g-dev libzip-dev libpugixml-dev libsystemd-dev
+    libssl-dev zlib1g-dev libzip-dev libpugixml-dev libsystemd-dev libnftables-dev nftables
     libgtest-dev libgmock-dev libbenchmark-dev
     python3 python3-aiosmtpd python3-dbusmock dbus faketime p7zip-full openssl
     curl e2fsprogs util-linux

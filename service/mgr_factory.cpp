@@ -3,18 +3,20 @@
 #include <array>
 
 #include "service/managers/device_manager.h"
+#include "service/managers/internet_rules_manager.h"
 #include "service/managers/process_manager.h"
 #include "service/managers/shutdown_manager.h"
 
 namespace zen {
 namespace {
 
-// The drives first, then the programs, then the computer time: each manager joins here in
-// that order as it is written.
-constexpr std::array<ManagerCreation, 3> kCreationOrder{{
+// The drives first, then the programs, then the computer time, then the kernel's Internet
+// rules: each manager joins here in that order as it is written.
+constexpr std::array<ManagerCreation, 4> kCreationOrder{{
     {"#ERROR : device manager allocation error", &CDeviceManager::Create},
     {"#ERROR : Process Manager allocation error", &CProcessManager::Create},
     {"#ERROR : ShutDown Manager allocation error", &CShutdownManager::Create},
+    {"#ERROR : Internet rules manager allocation error", &CInternetRulesManager::Create},
 }};
 
 }  // namespace

@@ -30,7 +30,7 @@ struct ManagerCreation {
 };
 
 // Creates the service's managers in their fixed order: CDeviceManager, CProcessManager,
-// CShutdownManager. The tick runs them in the same order.
+// CShutdownManager, CInternetRulesManager. The tick runs them in the same order.
 class CMgrFactory {
 public:
     virtual ~CMgrFactory() = default;

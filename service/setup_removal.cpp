@@ -14,6 +14,7 @@
 #include "platform/system_actions.h"
 #include "platform/unique_fd.h"
 #include "platform/unix_listener.h"
+#include "service/managers/internet_rules_manager.h"
 #include "service/mgr_factory.h"
 
 namespace zen {
@@ -81,6 +82,12 @@ int ReleaseHiddenDrives() {
         LogError("%s", error.what());
         return 0;
     }
+}
+
+int RemoveKernelInternetRules() {
+    // The manager's release needs no rules.
+    CDBManager db;
+    return CInternetRulesManager(db).ReleaseAll();
 }
 
 int StopAllPanels() {

@@ -15,6 +15,10 @@ bool WaitForServiceStop(std::chrono::milliseconds timeout);
 // drives manager or no database).
 int ReleaseHiddenDrives();
 
+// Deletes the kernel's Internet table: with the filter gone, nothing is to be kept. 1 when
+// done.
+int RemoveKernelInternetRules();
+
 // Sets the panel stop event: every running control panel quits.
 int StopAllPanels();
 

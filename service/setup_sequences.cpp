@@ -85,6 +85,7 @@ int RemoveAll() {
         LogError("RemoveAll(): the service did not stop");
     }
     ReleaseHiddenDrives();
+    RemoveKernelInternetRules();
     StopAllPanels();
     CDBManager().ResetFiles();
     RemoveDataFiles();

@@ -167,6 +167,55 @@ DailyLimitResult CheckGroupDailyLimit(UsersTable& users, NamedMutex& stateMutex,
     return CheckRulesDailyLimit(stateMutex, *group, user, category);
 }
 
+namespace {
+
+constexpr int64_t kMinuteSeconds = 60;
+
+// Seconds since the counter's last counted minute, from its low 32 bits.
+int64_t SinceLastCount(const UsageCounterFile& counter, int64_t now) {
+    return static_cast<int64_t>(static_cast<uint32_t>(now)) - counter.lastCountTime;
+}
+
+}  // namespace
+
+uint32_t CountKernelMinute(NamedMutex& stateMutex, std::u16string_view user, Category category) {
+    StateLock lock(stateMutex, "CountKernelMinute()");
+    const uint32_t userCrc = StringCrc(user);
+    const uint32_t seed = RulesOf(category).seed;
+    const UsageRead read = LoadUsageRemembered(stateMutex, userCrc, seed, false);
+    const int64_t now = Now();
+    uint32_t minutes = 1;
+    if (read.loaded &&
+        BreakDownLocal(read.counter.savedTime).yearDay == BreakDownLocal(now).yearDay) {
+        const int64_t since = SinceLastCount(read.counter, now);
+        if (since >= -kMinuteSeconds && since < kMinuteSeconds) {
+            return read.counter.minutesUsed;
+        }
+        minutes = read.counter.minutesUsed + 1;
+    }
+    SaveUsage(stateMutex, static_cast<uint32_t>(now), minutes, userCrc, seed);
+    return minutes;
+}
+
+bool DailyLimitUsedUp(NamedMutex& stateMutex, const FastUsersRecord& rules,
+                      std::u16string_view user, Category category) {
+    const TimeLimitsTable& block = rules.limits[RulesOf(category).slot];
+    if (rules.Disable != 0 || block.enable == 0) {
+        return false;
+    }
+    const int64_t now = Now();
+    const LocalTime today = BreakDownLocal(now);
+    const uint32_t limit = block.minutes[today.weekday];
+    const UsageRead read =
+        LoadUsageRemembered(stateMutex, StringCrc(user), RulesOf(category).seed, false);
+    if (!read.loaded || BreakDownLocal(read.counter.savedTime).yearDay != today.yearDay) {
+        return limit == 0;
+    }
+    const uint32_t used = read.counter.minutesUsed;
+    const int64_t since = SinceLastCount(read.counter, now);
+    return used > limit || (used == limit && (since >= kMinuteSeconds || since < -kMinuteSeconds));
+}
+
 uint32_t MinutesUsedToday(UsersTable& users, NamedMutex& stateMutex, std::u16string_view user,
                           Category category) {
     const auto group = GroupOf(users, user, kTimeOnlineUserIsGroup);

@@ -79,6 +79,17 @@ DailyLimitResult CheckGroupDailyLimit(UsersTable& users, NamedMutex& stateMutex,
                                       std::u16string_view user, Category category,
                                       const char* groupMessage);
 
+// The service's count of a minute in which the kernel saw the user's traffic: one more minute
+// once the last counted one is 60 s old (the first of a new day is 1), under the state mutex,
+// so that a minute the filter counted in the meantime is not counted again. The minutes
+// counted today.
+uint32_t CountKernelMinute(NamedMutex& stateMutex, std::u16string_view user, Category category);
+
+// Whether today's limit of the category is used up for the user under the group's rules: all
+// of today's minutes counted and the last of them over. False when no limit applies.
+bool DailyLimitUsedUp(NamedMutex& stateMutex, const FastUsersRecord& rules,
+                      std::u16string_view user, Category category);
+
 // Minutes of the category the user has used today; 0 when the group's limit is not enabled,
 // or the counter is absent or of another day. Never writes.
 uint32_t MinutesUsedToday(UsersTable& users, NamedMutex& stateMutex, std::u16string_view user,

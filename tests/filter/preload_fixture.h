@@ -1,8 +1,8 @@
 #pragma once
 
 // Real programs run through LD_PRELOAD=libzensp.so under the test's root, as "kid" (a uid only
-// the root names) unless said otherwise, at a moment of faketime or on the real clock. Needs
-// root (skipped otherwise); a loopback server of the test answers on TCP and UDP, IPv4 and IPv6.
+// the root names) unless said otherwise, at an allowed or a forbidden moment. Needs root
+// (skipped otherwise); a loopback server of the test answers on TCP and UDP, IPv4 and IPv6.
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -23,9 +23,10 @@ inline constexpr char kPython[] = "/usr/bin/python3";
 inline std::string PythonProgram() {
     return std::filesystem::canonical(kPython).string();
 }
-// Tuesday: the Internet of Kids is closed from 10:00 to 11:00.
-inline constexpr char kForbidden[] = "@2024-03-05 10:16:00";
-inline constexpr char kAllowed[] = "@2024-03-05 12:00:00";
+// The filter goes by the machine's clock: a moment is the Kids' Internet timetable, all of it
+// forbidden or allowed, in force when a program starts.
+inline constexpr char kForbidden[] = "forbidden";
+inline constexpr char kAllowed[] = "allowed";
 
 bool Has(const Lines& lines, std::string_view line);
 std::string Joined(const Lines& lines);
@@ -34,7 +35,8 @@ class PreloadTest : public FilterRootTest {
 protected:
     void SetUp() override;
 
-    // A program through the filter at a moment (faketime; without one the real clock runs).
+    // A program through the filter at a moment (without one the timetable stays as it is); an
+    // LD_PRELOAD of `environment` comes after the filter.
     std::unique_ptr<Program> Start(const std::vector<std::string>& command, const char* moment,
                                    uid_t uid = kKidUid, std::vector<std::string> environment = {});
     // net_client.py with arguments, run to its end; its lines.

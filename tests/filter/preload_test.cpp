@@ -1,11 +1,14 @@
 // Real programs (python3, curl) through LD_PRELOAD=libzensp.so, run as "kid" (a uid only the
 // temporary root names) against loopback peers of the test, at allowed and forbidden moments
-// (faketime). Runs as root; skipped otherwise.
+// (the Kids' timetable in force). Runs as root; skipped otherwise.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "common/db/access.h"
 #include "common/db/records.h"
 #include "filter/filter_texts.h"
+#include "platform/clock.h"
+#include "platform/local_time.h"
 #include "preload_fixture.h"
 #include "support/eventually.h"
 
@@ -100,6 +103,29 @@ TEST_F(ForeignProgramTest, ServerStopsAcceptingWhenTheRulesForbid) {
     }));
     EXPECT_EQ(server->Wait(5s), 0);
     EXPECT_EQ(WarningsOf(PythonProgram()), 1u);
+}
+
+TEST_F(ForeignProgramTest, TheProgramsOwnClockAndZoneChangeNothing) {
+    constexpr char kFaketime[] = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1";
+    if (::access(kFaketime, R_OK) != 0) {
+        GTEST_SKIP() << "faketime is not installed";
+    }
+    // The root has no etc/localtime: the machine's zone is UTC. Only the quarter hours around
+    // now are forbidden; the program's clock says six hours later, its zone twelve hours east.
+    const LocalTime now = BreakDownUtc(Now());
+    EditKids([&](FastUsersRecord& group) {
+        FillTimetable(group.timetables[kInternetSlot], true);
+        const int slot = SlotIndex(now.hour, now.minute);
+        for (int near = std::max(0, slot - 1); near <= std::min(95, slot + 1); ++near) {
+            group.timetables[kInternetSlot].rows[now.weekday][near / 8] &=
+                static_cast<uint8_t>(~(1u << (near % 8)));
+        }
+    });
+    const std::string later = "+6h";
+    const Lines lines = Python({"tcp", "127.0.0.1", ports_["tcp4"]}, nullptr, kKidUid,
+                               {"TZ=UTC-12", "LD_PRELOAD=" + std::string(kFaketime),
+                                "FAKETIME=" + later, "FAKETIME_DONT_FAKE_MONOTONIC=1"});
+    EXPECT_EQ(lines, Lines{"error EACCES socket"});
 }
 
 TEST_F(ForeignProgramTest, RootIsNeverRefused) {

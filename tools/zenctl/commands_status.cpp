@@ -12,6 +12,7 @@
 #include "platform/service_presence.h"
 #include "platform/text.h"
 #include "tools/zenctl/commands.h"
+#include "tools/zenctl/kernel_rules_view.h"
 #include "tools/zenctl/rule_syntax.h"
 
 namespace zen::ctl {
@@ -187,6 +188,9 @@ void RunStatus(Session& session, const Words&) {
         }
     }
     json.Set("categories", std::move(categories));
+    KernelRulesView kernel = ViewKernelRules();
+    text += kernel.text;
+    json.Set("kernelRules", std::move(kernel.json));
     session.out().Emit(json, [&](std::ostream& out) { out << text; });
 }
 
