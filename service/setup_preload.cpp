@@ -14,6 +14,7 @@
 #include "platform/machine_conf.h"
 #include "platform/root.h"
 #include "platform/shared_file.h"
+#include "service/install_layout.h"
 
 namespace zen {
 namespace {
@@ -76,7 +77,7 @@ fs::path FilterLibraryPath() {
             return library;
         }
     }
-    return paths::ProgramFolder() / "lib" / "libzensp.so";
+    return layout::LibraryDir() / "libzensp.so";
 }
 
 std::optional<std::string> PreloadRefusal(const fs::path& library) {
