@@ -6,7 +6,8 @@
 namespace zen {
 
 // Where this build installs its files (the folders CMake was configured with): the programs,
-// the libraries (the multiarch folder under /usr) and the unit a package ships.
+// the filter libraries (lib/zentimo, in the multiarch folder under /usr) and the unit a
+// package ships.
 namespace layout {
 std::filesystem::path ProgramDir();  // the installed zensvc, zenctl and zencp
 std::filesystem::path LibraryDir();  // the installed libzensp.so and libzensp-rules.so
