@@ -24,8 +24,7 @@ restarted_within() {
 }
 rules_kept() {
     zenctl users | grep -q '^Kids ' || fail "the group Kids is gone after $1"
-    zenctl options | grep -qi 'password.*set' || fail "the password is gone after $1"
-    zenctl options | grep -qi 'password.*not set' && fail "the password is gone after $1"
+    zenctl options | grep -q '^passwordSet: yes' || fail "the password is gone after $1"
     grep -q '/zentimo/libzensp.so$' /etc/ld.so.preload || fail "no preload line after $1"
     systemctl is-active -q zensvc.service || fail "the service is not active after $1"
 }

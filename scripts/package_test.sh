@@ -13,48 +13,30 @@ skip() {
     exit 77
 }
 
-work=$(mktemp -d /tmp/zentimo-package-test.XXXXXX)
-trap 'umount -R "$work/merged" 2>/dev/null || true; rm -rf "$work"' EXIT
-
-echo "== building the packages"
-scripts/package.sh "$work/v1" >"$work/build-v1.log" 2>&1 || {
-    tail -n 40 "$work/build-v1.log"
-    echo "package test failed: the packages did not build"
-    exit 1
-}
-# A rebuilt package with a higher version, for the upgrade.
-ZEN_PACKAGE_VERSION=$(dpkg-parsechangelog -S Version)+rebuilt1 \
-    scripts/package.sh "$work/v2" >"$work/build-v2.log" 2>&1 || {
-    tail -n 40 "$work/build-v2.log"
-    echo "package test failed: the rebuilt packages did not build"
-    exit 1
+# What booting a container needs: root, systemd-nspawn, cgroup v2 and systemd on this root.
+# Why not, when it cannot; the packages are still built and checked then.
+container_unusable() {
+    [ "$(id -u)" -eq 0 ] || { echo "booting a container needs root"; return; }
+    command -v systemd-nspawn >/dev/null ||
+        { echo "systemd-nspawn is not installed (systemd-container)"; return; }
+    [ "$(stat -fc %T /sys/fs/cgroup)" = cgroup2fs ] ||
+        { echo "this machine has no cgroup v2 hierarchy at /sys/fs/cgroup, which systemd in a container needs"; return; }
+    [ -x /lib/systemd/systemd ] || echo "this machine's root has no systemd to boot"
 }
 
-echo "== lintian"
-if command -v lintian >/dev/null; then
-    lintian --fail-on error "$work"/v1/*.deb
-else
-    echo "lintian is not installed: not checked"
-fi
-
-# What booting a container needs: root, systemd-nspawn, an overlay of / and cgroup v2.
-[ "$(id -u)" -eq 0 ] || skip "booting a container needs root"
-command -v systemd-nspawn >/dev/null || skip "systemd-nspawn is not installed (systemd-container)"
-[ "$(stat -fc %T /sys/fs/cgroup)" = cgroup2fs ] ||
-    skip "this machine has no cgroup v2 hierarchy at /sys/fs/cgroup, which systemd in a container needs"
-[ -x /lib/systemd/systemd ] || skip "this machine's root has no systemd to boot"
-mkdir -p "$work/upper" "$work/overlay-work" "$work/merged"
-mount -t overlay overlay -o "lowerdir=/,upperdir=$work/upper,workdir=$work/overlay-work" \
-    "$work/merged" 2>"$work/mount.log" ||
-    skip "an overlay of / cannot be mounted here: $(cat "$work/mount.log")"
-
-# The packages and the check go into the container; the check runs as a unit at boot and
-# powers the container off when done.
-guest=$work/merged/zentimo-check
-mkdir -p "$guest"
-cp -r "$work/v1" "$work/v2" "$guest"/
-cp "$source_dir/scripts/package_check.sh" "$guest"/check.sh
-cat >"$work/merged/etc/systemd/system/zentimo-check.service" <<'UNIT'
+# In a mount namespace of its own (so the machine's mounts never change): an overlay of /
+# whose upper layer is in the work folder, booted with the packages and the check.
+boot_container() {  # boot_container WORK
+    local work=$1 merged=$1/merged
+    mkdir -p "$work/upper" "$work/overlay-work" "$merged"
+    mount -t overlay overlay -o "lowerdir=/,upperdir=$work/upper,workdir=$work/overlay-work" \
+        "$merged" 2>"$work/mount.log" || return 0
+    local guest=$merged/zentimo-check
+    mkdir -p "$guest" "$merged/etc/systemd/system/multi-user.target.wants"
+    cp -r "$work/v1" "$work/v2" "$guest"/
+    cp "$source_dir/scripts/package_check.sh" "$guest"/check.sh
+    # The check runs as a unit at boot and powers the container off when done.
+    cat >"$merged/etc/systemd/system/zentimo-check.service" <<'UNIT'
 [Unit]
 Description=Zentimo package check
 After=multi-user.target
@@ -66,19 +48,59 @@ ExecStart=/bin/sh -c '/zentimo-check/check.sh >/zentimo-check/log 2>&1; echo $? 
 [Install]
 WantedBy=multi-user.target
 UNIT
-mkdir -p "$work/merged/etc/systemd/system/multi-user.target.wants"
-ln -sf ../zentimo-check.service "$work/merged/etc/systemd/system/multi-user.target.wants/"
-# A machine that is set up for real would ignore the tests' roots; nothing of it may leak in.
-rm -rf "$work/merged/etc/zentimo" "$work/merged/var/lib/zentimo"
+    ln -sf ../zentimo-check.service "$merged/etc/systemd/system/multi-user.target.wants/"
+    # Nothing of a real installation on this machine may leak into the container.
+    rm -rf "$merged/etc/zentimo" "$merged/var/lib/zentimo"
+    timeout 360 systemd-nspawn --quiet --boot --private-network --register=no \
+        --machine="zentimo-check-$$" --directory="$merged" >"$work/boot.log" 2>&1 || true
+    # What the check left, out of the overlay before it goes.
+    cp -r "$guest" "$work/results"
+}
+
+if [ "${1:-}" = --boot ]; then
+    boot_container "$2"
+    exit 0
+fi
+
+unusable=$(container_unusable)
+work=$(mktemp -d /tmp/zentimo-package-test.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+
+echo "== building the packages"
+scripts/package.sh "$work/v1" >"$work/build-v1.log" 2>&1 || {
+    tail -n 40 "$work/build-v1.log"
+    echo "package test failed: the packages did not build"
+    exit 1
+}
+
+echo "== lintian"
+if command -v lintian >/dev/null; then
+    lintian --fail-on error "$work"/v1/*.deb || {
+        echo "package test failed: lintian found errors"
+        exit 1
+    }
+else
+    echo "lintian is not installed: not checked"
+fi
+
+[ -z "$unusable" ] || skip "$unusable"
+# A rebuilt package with a higher version, for the upgrade.
+ZEN_PACKAGE_VERSION=$(dpkg-parsechangelog -S Version)+rebuilt1 \
+    scripts/package.sh "$work/v2" >"$work/build-v2.log" 2>&1 || {
+    tail -n 40 "$work/build-v2.log"
+    echo "package test failed: the rebuilt packages did not build"
+    exit 1
+}
 
 echo "== booting the container"
-timeout 360 systemd-nspawn --quiet --boot --private-network --register=no \
-    --machine="zentimo-check-$$" --directory="$work/merged" >"$work/boot.log" 2>&1 || true
-if [ ! -f "$guest/booted" ]; then
+unshare --mount --propagation private "$source_dir/scripts/package_test.sh" --boot "$work"
+[ -f "$work/mount.log" ] && [ -s "$work/mount.log" ] &&
+    skip "an overlay of / cannot be mounted here: $(cat "$work/mount.log")"
+if [ ! -f "$work/results/booted" ]; then
     skip "the container did not boot on this machine: $(tail -n 3 "$work/boot.log" | tr '\n' ' ')"
 fi
-cat "$guest/log"
-if [ "$(cat "$guest/result" 2>/dev/null)" = 0 ]; then
+cat "$work/results/log"
+if [ "$(cat "$work/results/result" 2>/dev/null)" = 0 ]; then
     echo "package test passed"
     exit 0
 fi

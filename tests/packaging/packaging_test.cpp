@@ -104,7 +104,7 @@ TEST(PackagingTest, TheCompletionOffersGroupAndUserNames) {
         GTEST_SKIP() << "the tool is not installed";
     }
     EXPECT_EQ(run.code, 0) << run.err;
-    EXPECT_EQ(run.out, "Kids|Kids Two|\nkim|\ncd|computer|\n") << run.err;
+    EXPECT_EQ(run.out, "Kids|Kids Two|\nkim|\ncomputer|cd|\n") << run.err;
 }
 
 }  // namespace
