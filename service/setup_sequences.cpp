@@ -61,10 +61,12 @@ private:
     int code_ = kExitDone;
 };
 
-// A machine that was set up before keeps what it has: its options hold the password.
+// A machine that was set up before keeps what it has: its options hold the password. Options
+// someone deleted are still root's last good copy, which the service puts back.
 bool HasRules() {
     std::error_code error;
-    return std::filesystem::exists(OptionsFilePath(), error);
+    return std::filesystem::exists(OptionsFilePath(), error) ||
+           std::filesystem::exists(paths::BackupDir() / OptionsFilePath().filename(), error);
 }
 
 bool ResetConfirmed() {

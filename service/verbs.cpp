@@ -19,7 +19,7 @@ namespace {
 
 constexpr char kUsage[] = R"(Usage: zensvc VERB [OPTION]...
 The Zentimo enforcement service and its installer. Verbs are written with '-' or '/', in any
-letter case, and run left to right.
+letter case, and run left to right; words without either are ignored.
 
   -setupAll       set up the whole system; a machine that has rules keeps them
   -removeAll      remove the whole system (asks on the terminal whether to export the
@@ -51,10 +51,15 @@ bool SameWord(std::string_view argument, std::string_view word) {
            ::strncasecmp(argument.data(), word.data(), word.size()) == 0;
 }
 
+// Only words with a prefix are meant for zensvc; others are ignored, as they always were.
+bool IsPrefixed(std::string_view argument) {
+    return !argument.empty() && (argument.front() == '-' || argument.front() == '/');
+}
+
 bool IsVerbOf(std::string_view argument, std::span<const Verb> verbs) {
-    return !argument.empty() && (argument.front() == '-' || argument.front() == '/') &&
-           std::any_of(verbs.begin(), verbs.end(),
-                       [&](const Verb& verb) { return SameWord(argument.substr(1), verb.name); });
+    return IsPrefixed(argument) && std::any_of(verbs.begin(), verbs.end(), [&](const Verb& verb) {
+               return SameWord(argument.substr(1), verb.name);
+           });
 }
 
 bool Has(std::span<const std::string_view> arguments, std::string_view word) {
@@ -86,11 +91,11 @@ int RunVerbs(std::span<const std::string_view> arguments) {
         {"setupAll", [&] { exitCode = SetupAll(setup); }},
         {"removeAll", [&] { exitCode = RemoveAll(removal); }},
     }};
-    // The whole line is checked first: a mistyped verb would otherwise do nothing and end
-    // as if it had done its work.
+    // The whole line is checked first: a mistyped verb (or option) would otherwise do nothing
+    // and end as if it had done its work.
     constexpr std::array<std::string_view, 4> kOptions{"--reset", "--keep-data", "--help", "-h"};
     for (const std::string_view argument : arguments) {
-        if (!IsVerbOf(argument, verbs) && !Has(kOptions, argument)) {
+        if (IsPrefixed(argument) && !IsVerbOf(argument, verbs) && !Has(kOptions, argument)) {
             std::fprintf(stderr, "zensvc: unknown word \"%.*s\"\n%s",
                          static_cast<int>(argument.size()), argument.data(), kUsage);
             return kExitUsage;

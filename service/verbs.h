@@ -8,8 +8,9 @@ namespace zen {
 
 // Runs the verbs of the command line left to right: each argument that starts with '-' or
 // '/' and names a verb (in any letter case) runs at once. "--reset" and "--keep-data" modify
-// the set-up and the removal; "--help" and "-h" print the usage. Any other word prints the
-// usage and ends with exit code 2, before anything runs. Returns the program's exit code.
+// the set-up and the removal; "--help" and "-h" print the usage. Any other word with a prefix
+// prints the usage and ends with exit code 2, before anything runs; words without one are
+// ignored. Returns the program's exit code.
 int RunVerbs(std::span<const std::string_view> arguments);
 
 }  // namespace zen

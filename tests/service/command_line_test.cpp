@@ -23,10 +23,11 @@ TEST_F(ZensvcCommandLineTest, HelpUnknownWordsAndNoWordAtAll) {
         {{"-install", "--help"}, kExitDone, true, false},
         // Nothing runs when one word is wrong, even after a right one.
         {{"-install", "-setupAl"}, kExitUsage, false, true},
-        {{"setupAll"}, kExitUsage, false, true},
-        {{"--resett"}, kExitUsage, false, true},
-        // As always: nothing to do, and no usage where nobody reads it.
+        {{"/setupAll", "--resett"}, kExitUsage, false, true},
+        // As always: nothing to do, and no usage where nobody reads it; a word without a
+        // prefix is not meant for zensvc.
         {{}, kExitDone, false, false},
+        {{"setupAll"}, kExitDone, false, false},
         {{"/INSTALL", "-Remove"}, kExitDone, false, false},
     };
     for (const auto& c : cases) {
