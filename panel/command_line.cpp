@@ -1,6 +1,14 @@
 #include "panel/command_line.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace zen::panel {
+namespace {
+
+constexpr const char* kKnownWords[] = {kWordRemoveAll, kWordTray, kWordTest, kWordOpen, kWordHelp};
+
+}  // namespace
 
 bool HasWord(const QString& commandLine, const QString& word) {
     if (word.isEmpty()) {
@@ -20,6 +28,19 @@ bool HasWord(const QString& commandLine, const QString& word) {
         }
         from = at + 1;
     }
+}
+
+std::optional<QString> UnknownWord(const QStringList& arguments) {
+    for (const QString& argument : arguments.mid(1)) {
+        const bool known =
+            std::any_of(std::begin(kKnownWords), std::end(kKnownWords), [&](const char* word) {
+                return argument.compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
+            });
+        if (!known) {
+            return argument;
+        }
+    }
+    return std::nullopt;
 }
 
 QString CommandLineOf(const QStringList& arguments) {

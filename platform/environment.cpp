@@ -73,7 +73,7 @@ Environment Environment::ForRoot(const fs::path& root) {
 Environment Environment::FromProcess(std::span<const std::string_view> arguments) {
     Environment environment = ForRoot(ChosenRoot());
     for (std::size_t i = 0; i + 1 < arguments.size(); ++i) {
-        if (arguments[i] != "-tick" && arguments[i] != "/tick") {
+        if (arguments[i] != "-tick") {
             continue;
         }
         // Only a test may hurry the service: on the machine the tick stays as it is.

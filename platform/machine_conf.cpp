@@ -2,11 +2,14 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <span>
 #include <sstream>
+#include <vector>
 
 #include "platform/root.h"
 #include "platform/shared_file.h"
@@ -37,6 +40,21 @@ std::optional<std::string_view> ValueOf(std::string_view line, std::string_view 
     return TrimmedLine(line.substr(equals + 1));
 }
 
+// The trusted file's lines but those of `keys`.
+std::string LinesWithout(std::span<const std::string_view> keys) {
+    std::string kept;
+    std::istringstream lines(TrustedConfText().value_or(""));
+    for (std::string line; std::getline(lines, line);) {
+        const bool dropped = std::any_of(keys.begin(), keys.end(), [&](std::string_view key) {
+            return ValueOf(line, key).has_value();
+        });
+        if (!dropped) {
+            kept += line + "\n";
+        }
+    }
+    return kept;
+}
+
 }  // namespace
 
 std::string_view TrimmedLine(std::string_view line) {
@@ -63,20 +81,28 @@ bool StoreMachineConfValues(
     std::initializer_list<std::pair<std::string_view, std::string_view>> values) {
     std::error_code error;
     std::filesystem::create_directories(paths::ConfFile().parent_path(), error);
-    std::string kept;
-    std::istringstream lines(TrustedConfText().value_or(""));
-    for (std::string line; std::getline(lines, line);) {
-        const bool replaced = std::any_of(values.begin(), values.end(), [&](const auto& entry) {
-            return ValueOf(line, entry.first).has_value();
-        });
-        if (!replaced) {
-            kept += line + "\n";
-        }
+    std::vector<std::string_view> keys;
+    for (const auto& entry : values) {
+        keys.push_back(entry.first);
     }
+    std::string kept = LinesWithout(keys);
     for (const auto& [key, value] : values) {
         kept.append(key).append("=").append(value).append("\n");
     }
     return ReplaceFile(paths::ConfFile(), std::as_bytes(std::span(kept)), 0644);
+}
+
+bool RemoveMachineConfValues(std::initializer_list<std::string_view> keys) {
+    const std::string kept = LinesWithout(keys);
+    if (!TrimmedLine(kept).empty()) {
+        return ReplaceFile(paths::ConfFile(), std::as_bytes(std::span(kept)), 0644);
+    }
+    // Nothing of the administrator's is left: the file and its folder go.
+    if (::unlink(paths::ConfFile().c_str()) != 0 && errno != ENOENT) {
+        return false;
+    }
+    ::rmdir(paths::ConfFile().parent_path().c_str());
+    return true;
 }
 
 }  // namespace zen

@@ -21,6 +21,10 @@ std::optional<std::string> MachineConfValue(std::string_view key);
 bool StoreMachineConfValues(
     std::initializer_list<std::pair<std::string_view, std::string_view>> values);
 
+// Deletes the keys' lines and keeps every other; a file left without a setting is deleted,
+// and its folder when that is left empty. False with errno set when it cannot be written.
+bool RemoveMachineConfValues(std::initializer_list<std::string_view> keys);
+
 // A line without the blanks around it.
 std::string_view TrimmedLine(std::string_view line);
 

@@ -27,7 +27,7 @@ step users
 printf '\n$ zenctl show Kids   (abridged: the fields and the Internet timetable)\n'
 zenctl show Kids | sed -n '1,10p'
 echo "..."
-zenctl show Kids | sed -n '/^internet timetable/,/^internet daily limit/p'
+zenctl show Kids | sed -n '/^internet timetable (#/,/^internet daily limit/p'
 zenctl show Kids | grep '^computer daily limit'
 step check alice internet --at "Mon 09:00"
 step check alice internet --at "Mon 16:00"

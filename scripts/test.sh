@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the whole test suite: the regular build, the
-# sanitizer build (ASan + UBSan) and a short libFuzzer run over the file loaders.
+# sanitizer build (ASan + UBSan), a short libFuzzer run over the file loaders, and the Debian
+# packages built, checked with lintian and tried in a container.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -58,6 +59,18 @@ if [ "${ZEN_SKIP_FUZZ:-0}" != 1 ]; then
         ZEN_ROOT=$(mktemp -d) "$fuzzer" -max_total_time="$fuzz_seconds" -print_final_stats=0 "$corpus" 2>&1 | tail -n 2
         rm -rf "$corpus"
     done
+fi
+
+if [ "${ZEN_SKIP_PACKAGE:-0}" != 1 ]; then
+    echo "== the Debian packages in a container"
+    # Exit 77: the machine cannot boot a container; the reason is printed.
+    package_result=0
+    scripts/package_test.sh || package_result=$?
+    case $package_result in
+    0) passed=$((passed + 1)) ;;
+    77) ;;
+    *) failed=$((failed + 1)) ;;
+    esac
 fi
 
 echo "suite: $passed passed, $failed failed"

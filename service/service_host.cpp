@@ -10,26 +10,12 @@
 
 #include "platform/root.h"
 #include "platform/shared_file.h"
+#include "service/packaged_texts.h"
 
 extern char** environ;
 
 namespace zen {
 namespace {
-
-// systemd's quoting: a path with blanks or quotes is written in double quotes.
-std::string QuotedForUnit(const std::string& text) {
-    if (text.find_first_of(" \t\"\\'") == std::string::npos) {
-        return text;
-    }
-    std::string quoted = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') {
-            quoted += '\\';
-        }
-        quoted += c;
-    }
-    return quoted + '"';
-}
 
 int WaitFor(pid_t pid) {
     int status = 0;
@@ -43,23 +29,8 @@ int WaitFor(pid_t pid) {
 
 }  // namespace
 
-std::string ServiceUnitText(const std::filesystem::path& program) {
-    return "[Unit]\n"
-           "Description=Zentimo enforcement service\n"
-           "After=systemd-logind.service\n"
-           "\n"
-           "[Service]\n"
-           "Type=notify\n"
-           "ExecStart=" +
-           QuotedForUnit(program.string()) +
-           " /service\n"
-           "Restart=always\n"
-           "RefuseManualStop=yes\n"
-           "SuccessExitStatus=129\n"
-           "RestartPreventExitStatus=129\n"
-           "\n"
-           "[Install]\n"
-           "WantedBy=multi-user.target\n";
+std::string_view ServiceUnitText() {
+    return kServiceUnitText;
 }
 
 std::filesystem::path OwnProgramPath() {

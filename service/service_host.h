@@ -8,9 +8,10 @@
 
 namespace zen {
 
-// The unit that installs the service: notify type, always restarted, never stopped by hand.
-// A stop by the service's own control code (exit status 129) ends it for good.
-std::string ServiceUnitText(const std::filesystem::path& program);
+// The unit that runs the installed service (packaging/zensvc.service.in): notify type, always
+// restarted, never stopped by hand. A stop by the service's own control code (exit status
+// 129) ends it for good.
+std::string_view ServiceUnitText();
 
 // The program's own path.
 std::filesystem::path OwnProgramPath();

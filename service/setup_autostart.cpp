@@ -12,8 +12,8 @@
 #include "platform/machine_conf.h"
 #include "platform/root.h"
 #include "platform/shared_file.h"
-#include "service/autostart_entry.h"
 #include "service/message_box.h"
+#include "service/packaged_texts.h"
 #include "service/service_strings.h"
 
 namespace zen {
@@ -44,13 +44,18 @@ bool StoreInstallationMarks() {
            Failed(paths::ConfFile(), errno);
 }
 
+// Only the marks go: the administrator's own settings stay until the package is purged.
+bool RemoveInstallationMarks() {
+    return RemoveMachineConfValues({"zeninst", "zenver"}) || Failed(paths::ConfFile(), errno);
+}
+
 }  // namespace
 
 int RegisterAutostart(bool registering) {
-    const bool done = registering ? WriteSystemFile(paths::AutostartEntry(), kAutostartEntryText) &&
-                                        StoreInstallationMarks()
-                                  : RemoveSystemFile(paths::AutostartEntry()) &
-                                        RemoveSystemFile(paths::ConfFile());
+    const bool done = registering
+                          ? WriteSystemFile(paths::AutostartEntry(), kAutostartEntryText) &&
+                                StoreInstallationMarks()
+                          : RemoveSystemFile(paths::AutostartEntry()) & RemoveInstallationMarks();
     if (!done) {
         ShowServiceMessage(kIdsRegistryFailed, ServiceString(kIdsProductName));
         return 0;

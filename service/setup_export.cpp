@@ -61,6 +61,12 @@ bool OfferSettingsExport() {
     if (!file) {
         return false;
     }
+    std::error_code exists;
+    if (std::filesystem::exists(*file, exists) &&
+        !AskYesNo(ServiceString(kIdsProductName), *file + " exists. Replace it?")) {
+        std::fprintf(stderr, "Nothing was exported; %s is kept as it was.\n", file->c_str());
+        return false;
+    }
     if (!ExportSettings(db, *file)) {
         std::fprintf(stderr, "The settings could not be written to %s: %s\n", file->c_str(),
                      std::strerror(errno));

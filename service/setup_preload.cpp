@@ -14,6 +14,7 @@
 #include "platform/machine_conf.h"
 #include "platform/root.h"
 #include "platform/shared_file.h"
+#include "service/install_layout.h"
 
 namespace zen {
 namespace {
@@ -70,7 +71,7 @@ std::string Refusal(const fs::path& path, std::string_view fault) {
 }  // namespace
 
 fs::path FilterLibraryPath() {
-    return Env().filterLibrary.value_or(paths::ProgramFolder() / "lib" / "libzensp.so");
+    return Env().filterLibrary.value_or(layout::LibraryDir() / "libzensp.so");
 }
 
 std::optional<std::string> PreloadRefusal(const fs::path& library) {

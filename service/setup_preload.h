@@ -11,9 +11,9 @@ namespace zen {
 // preload list (etc/ld.so.preload under the root), so that every dynamically linked process
 // loads it.
 
-// The installed library, <prefix>/lib/libzensp.so. Under a root other than "/" the variable
-// ZEN_FILTER_LIBRARY may name another one, so that tests install a library of their own into
-// their own root's list.
+// The installed library, libzensp.so in the library folder (the multiarch one under /usr). Under a
+// root other than "/" the variable ZEN_FILTER_LIBRARY may name another one, so that tests install a
+// library of their own into their own root's list.
 std::filesystem::path FilterLibraryPath();
 
 // Every root process will load the library: it must be a regular file, and it and every

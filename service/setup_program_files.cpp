@@ -5,55 +5,63 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <optional>
+#include <set>
+
 #include "common/db/error_log.h"
 #include "platform/unique_fd.h"
 
 namespace zen {
 namespace {
 
-constexpr const char* kProgramFiles[] = {"bin/zensvc", "bin/zencp", "bin/zenctl",
-                                         "lib/libzensp.so"};
-
-bool WritableByOthers(const struct stat& status) {
-    return (status.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+std::optional<std::string> OwnershipFault(const struct stat& status) {
+    if (status.st_uid != 0) {
+        return "is not owned by root";
+    }
+    if ((status.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+        return "is writable by accounts other than root";
+    }
+    return std::nullopt;
 }
 
-bool SecureFile(const std::filesystem::path& path) {
-    // Opened without following a link, so the change lands on the file itself.
+// Why the file may not be trusted; nothing when it is root's alone or missing.
+std::optional<std::string> FileFault(const std::filesystem::path& path) {
+    // Opened without following a link, so the file itself is judged.
     const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     struct stat status {};
     if (!fd) {
-        return errno == ENOENT;
+        return errno == ENOENT ? std::nullopt : std::optional<std::string>("cannot be examined");
     }
     if (::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
-        return false;
+        return "is not a regular file";
     }
-    if (status.st_uid != 0 && ::fchown(fd.get(), 0, 0) != 0) {
-        return false;
-    }
-    return !WritableByOthers(status) ||
-           ::fchmod(fd.get(), status.st_mode & 07777 & ~(S_IWGRP | S_IWOTH)) == 0;
+    return OwnershipFault(status);
 }
 
 }  // namespace
 
-int SecureProgramFiles(const std::filesystem::path& prefix) {
-    int secured = 1;
-    for (const char* name : kProgramFiles) {
-        const std::filesystem::path path = prefix / name;
-        if (!SecureFile(path)) {
-            LogError("SecureProgramFolder(): %s could not be made root's alone", path.c_str());
-            secured = 0;
+std::vector<std::string> ProgramFileFaults(const std::vector<std::filesystem::path>& files) {
+    std::vector<std::string> faults;
+    const auto add = [&](const std::filesystem::path& path, const std::string& fault) {
+        faults.push_back(path.string() + " " + fault);
+        LogError("SecureProgramFolder(): %s", faults.back().c_str());
+    };
+    std::set<std::filesystem::path> folders;
+    for (const std::filesystem::path& path : files) {
+        if (const std::optional<std::string> fault = FileFault(path)) {
+            add(path, *fault);
         }
-        struct stat folder {};
-        if (::stat(path.parent_path().c_str(), &folder) == 0 &&
-            (folder.st_uid != 0 || WritableByOthers(folder))) {
-            LogError("SecureProgramFolder(): %s can be changed by accounts other than root",
-                     path.parent_path().c_str());
-            secured = 0;
+        folders.insert(path.parent_path());
+    }
+    for (const std::filesystem::path& folder : folders) {
+        struct stat status {};
+        if (::stat(folder.c_str(), &status) == 0) {
+            if (const std::optional<std::string> fault = OwnershipFault(status)) {
+                add(folder, *fault);
+            }
         }
     }
-    return secured;
+    return faults;
 }
 
 }  // namespace zen

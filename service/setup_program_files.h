@@ -1,13 +1,15 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 namespace zen {
 
-// Keeps the program's own installed files under `prefix` (bin/zensvc, bin/zencp, bin/zenctl,
-// lib/libzensp.so) owned by root and writable by no one else: root runs them, and every
-// process loads the filter. Folders shared with other software are not changed; one that
-// others can write is logged. Returns 1 when every file present is safe.
-int SecureProgramFiles(const std::filesystem::path& prefix);
+// Root runs the installed programs and every process loads the filter, so each of `files`
+// and its folder must be owned by root and writable by no one else. A file that is not is
+// refused, never made root's: whoever could change it may have done so already. One line
+// per fault ("PATH is not owned by root"), each also logged; a missing file is no fault.
+std::vector<std::string> ProgramFileFaults(const std::vector<std::filesystem::path>& files);
 
 }  // namespace zen

@@ -4,6 +4,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+#include <string_view>
 #include <thread>
 
 #include "common/db/db_manager.h"
@@ -21,6 +24,9 @@ namespace zen {
 namespace {
 
 constexpr auto kPollInterval = std::chrono::milliseconds(50);
+// A panel notices the stop within a fifth of a second; a busy one may take longer.
+constexpr auto kPanelQuitTimeout = std::chrono::seconds(10);
+constexpr std::string_view kPanelSocketPrefix = "zencp-";
 
 // Unlinks every entry of the directory (a sub-folder only when empty), then the directory.
 void RemoveFlatDirectory(const std::filesystem::path& dir) {
@@ -90,12 +96,41 @@ int RemoveKernelInternetRules() {
     return CInternetRulesManager(db).ReleaseAll();
 }
 
+bool PanelsRun() {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(paths::RunDir(), error)) {
+        // Each panel listens on run/zentimo/zencp-UID-SESSION while it runs.
+        if (entry.path().filename().string().starts_with(kPanelSocketPrefix) &&
+            ConnectUnix(entry.path())) {
+            return true;
+        }
+    }
+    return false;
+}
+
 int StopAllPanels() {
     NamedEvent panelStop;
     if (!panelStop.Open(kPanelStopEventName, ObjectAccess::RootSignals) || !panelStop.Set()) {
         return ShowSysError(0, "CreateEvent");
     }
+    const auto deadline = std::chrono::steady_clock::now() + kPanelQuitTimeout;
+    while (PanelsRun()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            // The stop stays set for the late ones; the next set-up clears it.
+            LogError("RemoveAll(): a control panel did not quit");
+            return 1;
+        }
+        std::this_thread::sleep_for(kPollInterval);
+    }
+    ClearPanelStop();
     return 1;
+}
+
+void ClearPanelStop() {
+    NamedEvent panelStop;
+    if (!panelStop.Open(kPanelStopEventName, ObjectAccess::RootSignals) || !panelStop.Reset()) {
+        LogError("The panels' stop event could not be cleared: %s", std::strerror(errno));
+    }
 }
 
 void RemoveDataFiles() {

@@ -19,8 +19,12 @@ int ReleaseHiddenDrives();
 // done.
 int RemoveKernelInternetRules();
 
-// Sets the panel stop event: every running control panel quits.
+// Sets the panel stop event, so that every running control panel quits, and clears it again
+// once none answers on its socket any more (a bounded wait), so that the panels of a new
+// installation start without a reboot.
 int StopAllPanels();
+// Clears the panel stop event.
+void ClearPanelStop();
 
 // Deletes whatever is left in the data directory after ResetFiles (messages, usage counters,
 // layout files) and the directory itself, and the service's last good copies in

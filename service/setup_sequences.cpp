@@ -8,7 +8,10 @@
 
 #include "common/db/db_manager.h"
 #include "common/db/error_log.h"
+#include "common/db/options_file.h"
 #include "platform/root.h"
+#include "service/exit_codes.h"
+#include "service/install_layout.h"
 #include "service/service_host.h"
 #include "service/service_manager.h"
 #include "service/service_strings.h"
@@ -17,15 +20,13 @@
 #include "service/setup_preload.h"
 #include "service/setup_program_files.h"
 #include "service/setup_removal.h"
+#include "service/setup_terminal.h"
 
 extern char** environ;
 
 namespace zen {
 namespace {
 
-constexpr int kExitFailed = 1;
-// The filter's list could not be read: the set-up ends there, as the installer always has.
-constexpr int kExitFilterListUnreadable = 255;
 // The service answers its stop code within a tick; the removal waits a little longer.
 constexpr auto kServiceStopTimeout = std::chrono::seconds(15);
 
@@ -45,12 +46,47 @@ int RunSecondInstance(const char* verb) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// The set-up's outcome: the code of the first step that failed.
+class SetupResult {
+public:
+    void Fail(int code, const std::string& line) {
+        std::fprintf(stderr, "zensvc -setupAll: %s\n", line.c_str());
+        if (code_ == kExitDone) {
+            code_ = code;
+        }
+    }
+    int code() const { return code_; }
+
+private:
+    int code_ = kExitDone;
+};
+
+// A machine that was set up before keeps what it has: its options hold the password. Options
+// someone deleted are still root's last good copy, which the service puts back.
+bool HasRules() {
+    std::error_code error;
+    return std::filesystem::exists(OptionsFilePath(), error) ||
+           std::filesystem::exists(paths::BackupDir() / OptionsFilePath().filename(), error);
+}
+
+bool ResetConfirmed() {
+    return AskYesNo(ServiceString(kIdsProductName),
+                    "Start afresh: delete every group, rule, log and the administrator password?");
+}
+
 }  // namespace
 
-int SetupAll() {
+int SetupAll(SetupMode mode) {
+    const bool afresh = mode == SetupMode::Reset || !HasRules();
+    if (mode == SetupMode::Reset && HasRules() && !ResetConfirmed()) {
+        std::fprintf(stderr,
+                     "zensvc -setupAll: nothing was reset or set up (the reset needs a "
+                     "yes on the terminal).\n");
+        return kExitFailed;
+    }
     // The shared directories get their modes before anything is written into them.
     EnsureSharedDirectories();
-    {
+    if (afresh) {
         CDBManager defaults;
         defaults.ResetFiles();
         if (defaults.SaveOptionsAndNotify() == 0) {
@@ -58,25 +94,52 @@ int SetupAll() {
             return kExitFailed;
         }
     }
-    RegisterAutostart(true);
+    // Panels of an earlier installation were told to quit; the new ones must stay.
+    ClearPanelStop();
+    SetupResult result;
+    if (RegisterAutostart(true) == 0) {
+        result.Fail(kExitFailed,
+                    "the panel's autostart entry or the installation marks were "
+                    "not written");
+    }
     {
         CDBManager creator;
         if (creator.Init(true) != 0) {
             creator.Term();
         }
     }
-    // The prefix is the machine's own: only a set-up of the machine itself may change it.
+    // The installed files are the machine's own: only a set-up of the machine judges them.
     if (Env().onMachine) {
-        SecureProgramFiles(paths::ProgramFolder());
+        for (const std::string& fault : ProgramFileFaults(layout::ProgramFiles())) {
+            result.Fail(kExitProgramFilesUnsafe, "refused: " + fault);
+        }
     }
-    if (InstallFilter(FilterLibraryPath()) == FilterSetup::ListUnreadable) {
-        return kExitFilterListUnreadable;
+    switch (InstallFilter(FilterLibraryPath())) {
+        case FilterSetup::Done:
+            break;
+        case FilterSetup::ListUnreadable:
+            result.Fail(kExitFilterListUnreadable,
+                        "the filter was not installed: " + paths::PreloadList().string() +
+                            " cannot be read; the service was not installed");
+            return result.code();
+        case FilterSetup::NotListed:
+        case FilterSetup::WriteFailed:
+            result.Fail(kExitFilterNotInstalled, "the Internet filter was not installed");
+            break;
     }
-    return RunSecondInstance("-installAndRun") == 0 ? 0 : kExitFailed;
+    const int service = RunSecondInstance("-installAndRun");
+    if (service == kExitUnitNotInstalled) {
+        result.Fail(service, "the service's unit was not installed");
+    } else if (service != kExitDone) {
+        result.Fail(kExitServiceNotStarted, "the service was not started");
+    }
+    return result.code();
 }
 
-int RemoveAll() {
-    OfferSettingsExport();
+int RemoveAll(RemovalMode mode) {
+    if (mode == RemovalMode::Delete) {
+        OfferSettingsExport();
+    }
     RemoveService(std::string(ServiceString(kIdsServiceName)));
     RegisterAutostart(false);
     // A service still running would hide the drives again and put back the files deleted
@@ -87,10 +150,12 @@ int RemoveAll() {
     ReleaseHiddenDrives();
     RemoveKernelInternetRules();
     StopAllPanels();
-    CDBManager().ResetFiles();
-    RemoveDataFiles();
+    if (mode == RemovalMode::Delete) {
+        CDBManager().ResetFiles();
+        RemoveDataFiles();
+    }
     RemoveFilter(FilterLibraryPath());
-    return 0;
+    return kExitDone;
 }
 
 }  // namespace zen

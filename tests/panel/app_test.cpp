@@ -75,6 +75,27 @@ TEST_F(AppTest, ASecondStartInTheSessionLeavesTheHintOnTheFirstAndEnds) {
     EXPECT_FALSE(first.mainWindow()->isVisible());
 }
 
+TEST_F(AppTest, HelpPrintsTheUsageAndAnUnknownWordEndsWithTwo) {
+    const struct {
+        QStringList words;
+        int code;
+        bool usageOut;
+    } cases[] = {{{"--help"}, 0, true}, {{"-opne"}, 2, false}, {{"-h", "tray"}, 2, false}};
+    for (const auto& c : cases) {
+        QProcess zencp;
+        zencp.start(ZENCP_PATH, c.words);
+        ASSERT_TRUE(zencp.waitForFinished(20000)) << c.words.join(' ').toStdString();
+        const QString out = zencp.readAllStandardOutput();
+        const QString err = zencp.readAllStandardError();
+        EXPECT_EQ(zencp.exitCode(), c.code) << err.toStdString();
+        EXPECT_EQ(out.startsWith("Usage: zencp"), c.usageOut) << out.toStdString();
+        if (c.code == 2) {
+            EXPECT_TRUE(err.contains("zencp: unknown word \"" + c.words.back() + "\"\nUsage:"))
+                << err.toStdString();
+        }
+    }
+}
+
 TEST_F(AppTest, AMessageLeftByAnotherProcessAppearsAsABalloon) {
     CZenCPApp panel({"zencp"});
     ASSERT_FALSE(panel.Start().has_value());

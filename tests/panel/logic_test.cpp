@@ -34,6 +34,13 @@ TEST(CommandLine, WordsMatchWholeAndWithoutCase) {
     }
 }
 
+TEST(CommandLine, AWordThePanelDoesNotKnowIsFound) {
+    EXPECT_EQ(UnknownWord({"zencp"}), std::nullopt);
+    EXPECT_EQ(UnknownWord({"zencp", "-h", "-OPEN", "-removeall", "-test", "--help"}), std::nullopt);
+    EXPECT_EQ(UnknownWord({"zencp", "-open", "-opne"}), std::optional<QString>("-opne"));
+    EXPECT_EQ(UnknownWord({"zencp", "open"}), std::optional<QString>("open"));
+}
+
 TEST(ClockMonitor, MoreThan240SecondsEitherWayIsAChange) {
     ClockMonitor clock;
     EXPECT_FALSE(clock.Tick(1'000'000));  // nothing to compare with yet

@@ -55,7 +55,8 @@ TEST(TimeRecordTest, UtcFieldsLittleEndianWithSundayZero) {
 class VerbsTest : public RootedTest {};
 
 TEST_F(VerbsTest, UnprefixedWordsAndInstallRemoveDoNothing) {
-    const std::string_view arguments[] = {"debug", "service", "-install", "/Remove", "-bogus", ""};
+    // A prefixed word zensvc does not know ends it with exit code 2 (command_line_test.cpp).
+    const std::string_view arguments[] = {"debug", "service", "-install", "/Remove", ""};
     EXPECT_EQ(RunVerbs(arguments), 0);
     EXPECT_EQ(RunVerbs({}), 0);
     EXPECT_FALSE(std::filesystem::exists(paths::ServiceUnit()));

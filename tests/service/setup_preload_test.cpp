@@ -122,31 +122,35 @@ TEST_F(FilterInstallTest, AListThatCannotBeReadEndsTheInstallation) {
     EXPECT_NE(root.ErrorLog().find("Unable to enumerate Winsock catalog!"), std::string::npos);
 }
 
-TEST_F(FilterInstallTest, ProgramFilesBecomeRootsAlone) {
+TEST_F(FilterInstallTest, ProgramFilesNotRootsAloneAreRefusedAndLeftAsTheyAre) {
     const fs::path prefix = library.path().parent_path().parent_path();
     fs::create_directories(prefix / "bin");
     ::chmod((prefix / "bin").c_str(), 0755);
     WriteAll(prefix / "bin/zensvc", "");
-    ::chmod((prefix / "bin/zensvc").c_str(), 04777);
-    WriteAll(prefix / "bin/zencp", "");
-    ::chown((prefix / "bin/zencp").c_str(), 1000, 1000);
-    ::chmod(library.path().c_str(), 0666);
+    ::chmod((prefix / "bin/zensvc").c_str(), 0755);
+    const std::vector<fs::path> files{prefix / "bin/zensvc", prefix / "bin/zencp", library.path(),
+                                      prefix / "bin/absent"};
+    EXPECT_EQ(ProgramFileFaults(files), std::vector<std::string>{}) << root.ErrorLog();
 
-    EXPECT_EQ(SecureProgramFiles(prefix), 1) << root.ErrorLog();
+    WriteAll(prefix / "bin/zencp", "");
+    ::chown((prefix / "bin/zencp").c_str(), 4731, 4731);
+    ::chmod(library.path().c_str(), 0666);
+    ::chmod((prefix / "bin").c_str(), 0777);
+    EXPECT_EQ(ProgramFileFaults(files),
+              (std::vector<std::string>{
+                  (prefix / "bin/zencp").string() + " is not owned by root",
+                  library.path().string() + " is writable by accounts other than root",
+                  (prefix / "bin").string() + " is writable by accounts other than root"}));
     const auto stat = [](const fs::path& path) {
         struct stat status {};
         ::stat(path.c_str(), &status);
         return status;
     };
-    EXPECT_EQ(stat(prefix / "bin/zensvc").st_mode & 07777, 04755u);
-    EXPECT_EQ(stat(library.path()).st_mode & 07777, 0644u);
-    EXPECT_EQ(stat(prefix / "bin/zencp").st_uid, 0u);
-
-    ::chmod((prefix / "bin").c_str(), 0777);
-    EXPECT_EQ(SecureProgramFiles(prefix), 0);
+    EXPECT_EQ(stat(prefix / "bin/zencp").st_uid, 4731u);
+    EXPECT_EQ(stat(library.path()).st_mode & 07777, 0666u);
     ::chmod((prefix / "bin").c_str(), 0755);
-    EXPECT_NE(root.ErrorLog().find((prefix / "bin").string() +
-                                   " can be changed by accounts other than root"),
+    ::chmod(library.path().c_str(), 0644);
+    EXPECT_NE(root.ErrorLog().find((prefix / "bin/zencp").string() + " is not owned by root"),
               std::string::npos);
 }
 

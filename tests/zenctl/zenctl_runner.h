@@ -5,16 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "support/command_run.h"
+
 namespace zen::test {
 
 // The zenctl binary run as a real process (in a session of its own, so it has no terminal
 // to ask a password on), with the environment of the test (ZEN_ROOT of its TempRoot).
 // `prefix` runs it through another command (env, faketime).
-struct ZenctlResult {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
+using ZenctlResult = CommandResult;
 ZenctlResult Zenctl(const std::vector<std::string>& args,
                     const std::vector<std::string>& prefix = {});
 
