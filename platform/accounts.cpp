@@ -96,6 +96,15 @@ std::optional<std::string> LoginNameOf(uid_t uid) {
     return RootIsSystem() ? MachineLoginNameOf(uid) : NameInRootPasswd(uid);
 }
 
+std::optional<uid_t> UidOfLogin(std::string_view name) {
+    for (const Account& account : Accounts()) {
+        if (account.name == name) {
+            return account.uid;
+        }
+    }
+    return std::nullopt;
+}
+
 std::optional<std::string> SetupAccountName() {
     if (const char* sudoUser = std::getenv("SUDO_USER"); sudoUser != nullptr && *sudoUser != '\0') {
         return std::string(sudoUser);

@@ -54,6 +54,9 @@ fs::path ActionsLog() {
 fs::path SeatFile() {
     return RunDir() / "seat";
 }
+fs::path UserSliceFile() {
+    return RunDir() / "user-slice";
+}
 fs::path AutostartEntry() {
     return Root() / "etc/xdg/autostart/zencp.desktop";
 }

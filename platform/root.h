@@ -26,6 +26,7 @@ std::filesystem::path TimeSocket();      // run/zentimo/ZenNamedPipe
 std::filesystem::path ControlSocket();   // run/zentimo/control
 std::filesystem::path ActionsLog();      // run/zentimo/actions.log (non-"/" roots only)
 std::filesystem::path SeatFile();        // run/zentimo/seat (non-"/" roots only)
+std::filesystem::path UserSliceFile();   // run/zentimo/user-slice (non-"/" roots only)
 std::filesystem::path AutostartEntry();  // etc/xdg/autostart/zencp.desktop
 std::filesystem::path ConfFile();        // etc/zentimo/zentimo.conf
 std::filesystem::path PreloadList();     // etc/ld.so.preload

@@ -1,10 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "common/db/category.h"
+#include "platform/mount_holders.h"
+#include "platform/system_actions.h"
 #include "service/manager.h"
 #include "service/managers/drive_state.h"
 
@@ -12,8 +16,9 @@ namespace zen {
 
 class CDBManager;
 
-// Hides the CD/DVD and removable drives while their category is forbidden, by unmounting them,
-// and mounts them again when it is allowed. What it hid is kept in the options' device state,
+// Hides the CD/DVD and removable drives while their category is forbidden, by ending the
+// console child's processes that hold them and unmounting them (never lazily), and mounts them
+// again when it is allowed. What it hid is kept in the options' device state,
 // so that a restarted service, or the removal, puts every drive back.
 class CDeviceManager : public CManager {
 public:
@@ -37,15 +42,21 @@ private:
     void Check(Category category, uint32_t type, uint32_t& blocked);
     // Hides every mounted drive of the type; true when there was one.
     bool Block(uint32_t type);
+    // Ends the console child's processes that hold the drive; the other accounts' holders.
+    std::vector<MountHolder> EndControlledHolders(const DriveMount& drive);
     // Mounts every remembered drive of the type again; true when there was one.
     bool Restore(uint32_t type);
     void ShowToUser(int stringId, const std::string& point);
     void LogEvent(int stringId, const std::string& point);
+    void ReportBusy(const std::string& point, const std::string& program);
+    void LogText(const std::u16string& text, const std::u16string& program = u"");
 
     CDBManager& db_;
     DriveState state_;
     // Nothing is stored before the stored state was read: an empty state would forget drives.
     bool loaded_ = false;
+    // Drives left mounted because another account holds them (device, type): reported once.
+    std::map<std::string, uint32_t> busy_;
     // The last text written, so that an overload is reported once, not every tick.
     std::u16string lastText_;
 };
