@@ -6,7 +6,7 @@ packages=(
     build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev clang-format
     libssl-dev zlib1g-dev libzip-dev libpugixml-dev libsystemd-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    python3 python3-aiosmtpd python3-dbusmock dbus faketime p7zip-full openssl
+    python3 python3-aiosmtpd python3-dbusmock dbus faketime p7zip-full openssl nodejs
     curl e2fsprogs util-linux
     qt6-base-dev libgl-dev fonts-liberation xvfb xauth
 )

@@ -14,6 +14,7 @@
 #include "platform/shared_file.h"
 #include "service/autostart_entry.h"
 #include "service/message_box.h"
+#include "service/polkit_rule.h"
 #include "service/service_strings.h"
 
 namespace zen {
@@ -47,9 +48,12 @@ bool StoreInstallationMarks() {
 }  // namespace
 
 int RegisterAutostart(bool registering) {
+    // The polkit rule keeps udisks from mounting again for the child what the service hides.
     const bool done = registering ? WriteSystemFile(paths::AutostartEntry(), kAutostartEntryText) &&
+                                        WriteSystemFile(paths::PolkitRule(), kPolkitRuleText) &&
                                         StoreInstallationMarks()
                                   : RemoveSystemFile(paths::AutostartEntry()) &
+                                        RemoveSystemFile(paths::PolkitRule()) &
                                         RemoveSystemFile(paths::ConfFile());
     if (!done) {
         ShowServiceMessage(kIdsRegistryFailed, ServiceString(kIdsProductName));

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <iterator>
+#include <span>
 
 #include "common/db/access.h"
 #include "common/db/db_manager.h"
@@ -17,6 +18,8 @@
 #include "platform/accounts.h"
 #include "platform/drives.h"
 #include "platform/process_owner.h"
+#include "platform/root.h"
+#include "platform/shared_file.h"
 #include "platform/system_actions.h"
 #include "platform/text.h"
 #include "platform/unique_fd.h"
@@ -79,9 +82,34 @@ void CDeviceManager::Tick() {
     Check(Category::CDROM, kDriveCdrom, state_.cdromBlocked);
     Check(Category::Removable, kDriveRemovable, state_.removableBlocked);
     SaveLastState();
+    KeepMediaForbidden();
+}
+
+void CDeviceManager::KeepMediaForbidden() {
+    // udisks asks polkit before mounting for a user; the rule reads who is refused from here.
+    std::string text;
+    const std::string user = Utf16ToUtf8(db_.CurrentUserName());
+    if (!user.empty() && user.find_first_of(" \n") == std::string::npos) {
+        if (forbidden_[kDriveCdrom]) {
+            text += "optical " + user + "\n";
+        }
+        if (forbidden_[kDriveRemovable]) {
+            text += "removable " + user + "\n";
+        }
+    }
+    if (mediaForbidden_ && *mediaForbidden_ == text) {
+        return;
+    }
+    if (ReplaceFile(paths::MediaForbidden(), std::as_bytes(std::span(text.data(), text.size())),
+                    0644)) {
+        mediaForbidden_ = text;
+    } else {
+        LogError("CDeviceManager : %s : %s", paths::MediaForbidden().c_str(), std::strerror(errno));
+    }
 }
 
 void CDeviceManager::Check(Category category, uint32_t type, uint32_t& blocked) {
+    forbidden_[type] = false;
     if (!OptionsGate(db_)) {
         return;
     }
@@ -96,12 +124,14 @@ void CDeviceManager::Check(Category category, uint32_t type, uint32_t& blocked) 
     // The day's minutes count whether the drive is used or not; once used up, the drives stay
     // hidden whatever the timetable allows.
     if (!user.empty() && CheckRulesDailyLimit(db_.StateMutex(), rules, user, category).reached) {
+        forbidden_[type] = true;
         if (Block(type)) {
             blocked = 1;
         }
         return;
     }
     if (!CategoryAllowedNow(rules, false, category)) {
+        forbidden_[type] = true;
         if (Block(type)) {
             blocked = 1;
         }

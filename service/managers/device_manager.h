@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,9 @@ private:
     bool Restore(uint32_t type);
     void ShowToUser(int stringId, const std::string& point);
     void LogEvent(int stringId, const std::string& point);
+    // Writes run/zentimo/media-forbidden when it changed: which media the console child may
+    // not mount now.
+    void KeepMediaForbidden();
     void ReportBusy(const std::string& point, const std::string& program);
     void LogText(const std::u16string& text, const std::u16string& program = u"");
 
@@ -55,6 +59,10 @@ private:
     DriveState state_;
     // Nothing is stored before the stored state was read: an empty state would forget drives.
     bool loaded_ = false;
+    // Whether each type's category is forbidden for the console user at this tick.
+    std::map<uint32_t, bool> forbidden_;
+    // The content of run/zentimo/media-forbidden as last written.
+    std::optional<std::string> mediaForbidden_;
     // Drives left mounted because another account holds them (device, type): reported once.
     std::map<std::string, uint32_t> busy_;
     // The last text written, so that an overload is reported once, not every tick.

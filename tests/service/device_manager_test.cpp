@@ -533,6 +533,18 @@ TEST_F(DeviceManagerTest, AStickHeldByAnotherAccountStaysMountedReportedOnceAndR
     EXPECT_EQ(busyReports(), 1);
 }
 
+// The polkit rule reads who udisks must refuse from the service's file.
+TEST_F(DeviceManagerTest, TheMediaTheChildMayNotMountAreKeptForThePolkitRule) {
+    TickAt(kForbidden);  // no drive mounted: the CD/DVD is forbidden all the same
+    EXPECT_EQ(ReadAll(root / "run/zentimo/media-forbidden"), "optical kid\n");
+    EXPECT_EQ(fs::status(root / "run/zentimo/media-forbidden").permissions(), fs::perms(0644));
+    ForbidRemovableDrivesToo();
+    TickAt(kForbidden + 5);
+    EXPECT_EQ(ReadAll(root / "run/zentimo/media-forbidden"), "optical kid\nremovable kid\n");
+    TickAt(kAllowed);
+    EXPECT_EQ(ReadAll(root / "run/zentimo/media-forbidden"), "");
+}
+
 TEST_F(DeviceManagerTest, RulesSwitchedOffRestoreHiddenDrivesInTheForbiddenQuarter) {
     const std::string dvd = Point("media/kid/DVD");
     MountDrive(kDriveCdrom, dvd, "film");

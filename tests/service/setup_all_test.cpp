@@ -87,6 +87,8 @@ TEST_F(SetupAllTest, SetsUpTheWholeSystemAndRemovesItAgain) {
     EXPECT_EQ(ReadAll(paths::ConfFile()), "smtp_tls=encrypt\nzeninst=1\nzenver=2.01\n");
     EXPECT_EQ(ReadAll(paths::PreloadList()), otherLines + ourLine);
     EXPECT_TRUE(fs::exists(paths::ServiceUnit()));
+    EXPECT_EQ(ReadAll(paths::PolkitRule()),
+              ReadAll(fs::path(PACKAGING_DIR) / "50-zentimo-udisks.rules"));
     const pid_t service = DetachedServicePid();
     ASSERT_GT(service, 0);
     EXPECT_EQ(::kill(service, 0), 0);
@@ -109,6 +111,7 @@ TEST_F(SetupAllTest, SetsUpTheWholeSystemAndRemovesItAgain) {
     EXPECT_FALSE(fs::exists(paths::AutostartEntry()));
     EXPECT_FALSE(fs::exists(paths::ConfFile()));
     EXPECT_FALSE(fs::exists(paths::ServiceUnit()));
+    EXPECT_FALSE(fs::exists(paths::PolkitRule()));
     EXPECT_EQ(ReadAll(paths::PreloadList()), otherLines);
     NamedEvent panelStop;
     ASSERT_TRUE(panelStop.Open(kPanelStopEventName, ObjectAccess::RootSignals));
