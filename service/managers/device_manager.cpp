@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <iterator>
 #include <span>
 
@@ -16,6 +17,7 @@
 #include "common/db/messages.h"
 #include "common/mail/notifications.h"
 #include "platform/accounts.h"
+#include "platform/device_acl.h"
 #include "platform/drives.h"
 #include "platform/process_owner.h"
 #include "platform/root.h"
@@ -83,6 +85,32 @@ void CDeviceManager::Tick() {
     Check(Category::Removable, kDriveRemovable, state_.removableBlocked);
     SaveLastState();
     KeepMediaForbidden();
+    KeepOpticalAccess();
+}
+
+void CDeviceManager::KeepOpticalAccess() {
+    // Players read a disc through the device itself, which udev's uaccess opens to the console
+    // user; while CD/DVD is forbidden that entry goes, again after udev puts it back on a
+    // media change, and it is given back once allowed. Root and system accounts keep theirs.
+    const std::optional<uid_t> uid = UidOfLogin(Utf16ToUtf8(db_.CurrentUserName()));
+    const bool take = forbidden_[kDriveCdrom] && uid && !IsSystemAccount(*uid);
+    if (!take && !opticalTakenFrom_) {
+        return;
+    }
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(Root() / "dev", error)) {
+        if (!entry.path().filename().string().starts_with("sr")) {
+            continue;
+        }
+        if (take) {
+            if (!RemoveUserAccess(entry.path(), *uid)) {
+                LogError("CDeviceManager : %s : access not taken", entry.path().c_str());
+            }
+        } else if (uid == opticalTakenFrom_) {
+            GrantUserAccess(entry.path(), *opticalTakenFrom_);
+        }
+    }
+    opticalTakenFrom_ = take ? uid : std::nullopt;
 }
 
 void CDeviceManager::KeepMediaForbidden() {

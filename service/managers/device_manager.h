@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -52,6 +54,9 @@ private:
     // Writes run/zentimo/media-forbidden when it changed: which media the console child may
     // not mount now.
     void KeepMediaForbidden();
+    // Takes the console child's ACL entry off the optical devices (dev/sr*) while CD/DVD is
+    // forbidden, and gives it back when allowed.
+    void KeepOpticalAccess();
     void ReportBusy(const std::string& point, const std::string& program);
     void LogText(const std::u16string& text, const std::u16string& program = u"");
 
@@ -61,6 +66,8 @@ private:
     bool loaded_ = false;
     // Whether each type's category is forbidden for the console user at this tick.
     std::map<uint32_t, bool> forbidden_;
+    // The account whose optical device access was taken away, to be given back.
+    std::optional<uid_t> opticalTakenFrom_;
     // The content of run/zentimo/media-forbidden as last written.
     std::optional<std::string> mediaForbidden_;
     // Drives left mounted because another account holds them (device, type): reported once.

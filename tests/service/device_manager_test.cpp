@@ -28,6 +28,7 @@
 #include "common/db/rules_editor.h"
 #include "db/access_test_support.h"
 #include "mail/mail_test_support.h"
+#include "platform/device_acl.h"
 #include "platform/drives.h"
 #include "platform/mount_holders.h"
 #include "platform/text.h"
@@ -543,6 +544,25 @@ TEST_F(DeviceManagerTest, TheMediaTheChildMayNotMountAreKeptForThePolkitRule) {
     EXPECT_EQ(ReadAll(root / "run/zentimo/media-forbidden"), "optical kid\nremovable kid\n");
     TickAt(kAllowed);
     EXPECT_EQ(ReadAll(root / "run/zentimo/media-forbidden"), "");
+}
+
+// A scratch file under the root stands in for /dev/sr0, with the entry udev's uaccess gives.
+TEST_F(DeviceManagerTest, TheConsoleChildsOpticalDeviceAccessGoesWhileForbidden) {
+    fs::create_directories(root / "etc");
+    WriteAll(root / "etc/passwd", "kid:x:62941:62941::/:/bin/false\n");
+    fs::create_directories(root / "dev");
+    const fs::path node = root / "dev/sr0";
+    WriteAll(node, "");
+    if (!GrantUserAccess(node, kHolderKid)) {
+        GTEST_SKIP() << "no POSIX ACLs under the root";
+    }
+    TickAt(kForbidden);
+    EXPECT_FALSE(HasUserAccess(node, kHolderKid));
+    ASSERT_TRUE(GrantUserAccess(node, kHolderKid));  // udev again, on a media change
+    TickAt(kForbidden + 5);
+    EXPECT_FALSE(HasUserAccess(node, kHolderKid));
+    TickAt(kAllowed);
+    EXPECT_TRUE(HasUserAccess(node, kHolderKid));
 }
 
 TEST_F(DeviceManagerTest, RulesSwitchedOffRestoreHiddenDrivesInTheForbiddenQuarter) {
