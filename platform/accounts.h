@@ -13,7 +13,6 @@ namespace zen {
 // The login name of a uid from the password database; under a root other than "/", from the
 // root's etc/passwd.
 std::optional<std::string> LoginNameOf(uid_t uid);
-
 // The uid of a login name, from the same database.
 std::optional<uid_t> UidOfLogin(std::string_view name);
 

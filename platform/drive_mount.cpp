@@ -111,8 +111,17 @@ bool BelowRoot(const std::string& path) {
 }
 
 bool UnmountDrive(const DriveMount& drive) {
-    const UniqueFd point = OpenMountPoint(drive.mountPoint, false);
-    return point && ::umount2(FdPath(point).c_str(), MNT_DETACH) == 0;
+    // Never lazily: a detached mount stays usable through every directory and file a process
+    // still holds on it. A busy drive fails with EBUSY and stays mounted. An open descriptor of
+    // the point itself would keep it busy, so the parent is the one opened without following
+    // links, and the point's own name is not followed either.
+    const fs::path point = fs::path(drive.mountPoint).lexically_normal();
+    const UniqueFd parent = OpenMountPoint(point.parent_path().string(), false);
+    const std::string name = point.filename().string();
+    if (!parent || name.empty() || name == "." || name == "..") {
+        return false;
+    }
+    return ::umount2((FdPath(parent) + "/" + name).c_str(), UMOUNT_NOFOLLOW) == 0;
 }
 
 bool MountDrive(const DriveMount& drive) {

@@ -14,8 +14,8 @@ bool PathBelow(const std::filesystem::path& path, const std::filesystem::path& d
 // below the root under any other root.
 bool BelowRoot(const std::string& path);
 
-// Unmounting and mounting a drive for real. Under a root other than "/" a mount point outside
-// the root is refused, so a test can never touch the machine's own drives.
+// Unmounting (never lazily) and mounting a drive for real. Under a root other than "/" a mount
+// point outside the root is refused, so a test can never touch the machine's own drives.
 bool UnmountDrive(const DriveMount& drive);
 bool MountDrive(const DriveMount& drive);
 

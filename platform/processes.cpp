@@ -9,7 +9,10 @@
 #include <charconv>
 #include <cstdio>
 #include <span>
+#include <string>
 #include <string_view>
+
+#include "platform/carried_program.h"
 
 namespace zen {
 namespace {
@@ -22,12 +25,6 @@ struct EntryName {
     }
     const char* c_str() const { return text.data(); }
 };
-
-ExecutableId IdentityFromStat(const struct stat& status) {
-    return {static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino),
-            static_cast<int64_t>(status.st_size),
-            status.st_mtim.tv_sec * 1'000'000'000 + status.st_mtim.tv_nsec};
-}
 
 // The whole of a small /proc file; "" when it cannot be read.
 std::string_view ReadSmall(int procDir, const EntryName& name, std::span<char> buffer) {
@@ -85,6 +82,12 @@ std::optional<uid_t> RealUid(int procDir, pid_t pid) {
 
 }  // namespace
 
+ExecutableId IdentityFromStat(const struct stat& status) {
+    return {static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino),
+            static_cast<int64_t>(status.st_size),
+            status.st_mtim.tv_sec * 1'000'000'000 + status.st_mtim.tv_nsec};
+}
+
 UniqueFd OpenProcDirectory() {
     return UniqueFd(::open("/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
 }
@@ -115,7 +118,9 @@ std::optional<ProcessInfo> ReadProcess(int procDir, pid_t pid) {
     if (!uid) {
         return std::nullopt;
     }
-    return ProcessInfo{pid, *uid, *start, std::move(*path), IdentityFromStat(status)};
+    std::optional<CarriedProgram> carried = CarriedProgramOf(procDir, pid, *path);
+    return ProcessInfo{
+        pid, *uid, *start, std::move(*path), IdentityFromStat(status), std::move(carried)};
 }
 
 UniqueFd OpenProcessFd(int procDir, pid_t pid, uint64_t startTicks) {
@@ -129,6 +134,22 @@ UniqueFd OpenProcessFd(int procDir, pid_t pid, uint64_t startTicks) {
 UniqueFd OpenExecutable(int procDir, pid_t pid) {
     return UniqueFd(
         ::openat(procDir, EntryName(pid, "exe").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+}
+
+UniqueFd OpenProgram(int procDir, const ProcessInfo& process) {
+    if (!process.carried) {
+        return OpenExecutable(procDir, process.pid);
+    }
+    // Opened for reading only once it is known to be the regular file that was read: a path
+    // the child chose may name a device by now.
+    const UniqueFd located(::open(process.carried->path.c_str(), O_PATH | O_CLOEXEC));
+    struct stat status {};
+    if (!located || ::fstat(located.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
+        IdentityFromStat(status) != process.carried->file) {
+        return {};
+    }
+    const std::string reopen = "/proc/self/fd/" + std::to_string(located.get());
+    return UniqueFd(::open(reopen.c_str(), O_RDONLY | O_CLOEXEC));
 }
 
 std::optional<ExecutableId> IdentityOf(int fd) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstdint>
@@ -20,6 +21,13 @@ struct ExecutableId {
     bool operator==(const ExecutableId&) const = default;
 };
 
+// The program a process runs when its executable only carries it out: the program a dynamic
+// loader was started with, or the script an interpreter runs.
+struct CarriedProgram {
+    std::string path;  // absolute, resolved against the process's working directory
+    ExecutableId file;
+};
+
 // One running process as /proc shows it.
 struct ProcessInfo {
     pid_t pid = 0;
@@ -28,6 +36,11 @@ struct ProcessInfo {
     uint64_t startTicks = 0;
     std::string path;  // the target of /proc/PID/exe, " (deleted)" included when so shown
     ExecutableId executable;
+    std::optional<CarriedProgram> carried;
+
+    // What the process really runs: the carried program when there is one, else the path.
+    const std::string& ProgramPath() const { return carried ? carried->path : path; }
+    const ExecutableId& ProgramFile() const { return carried ? carried->file : executable; }
 };
 
 // An open directory of /proc, for reading many processes relative to it.
@@ -47,6 +60,13 @@ UniqueFd OpenProcessFd(int procDir, pid_t pid, uint64_t startTicks);
 // The executable the process runs, opened through /proc/PID/exe: the file it was started
 // from even when that path was replaced or removed since.
 UniqueFd OpenExecutable(int procDir, pid_t pid);
+
+// What the process really runs, opened: the carried program when it still is the file that
+// was read, else the executable as above.
+UniqueFd OpenProgram(int procDir, const ProcessInfo& process);
+
+// The identity of a file from its status.
+ExecutableId IdentityFromStat(const struct stat& status);
 
 // The identity of an open file.
 std::optional<ExecutableId> IdentityOf(int fd);

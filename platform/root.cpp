@@ -37,6 +37,12 @@ fs::path ActionsLog() {
 fs::path SeatFile() {
     return RunDir() / "seat";
 }
+fs::path UserSliceFile() {
+    return RunDir() / "user-slice";
+}
+fs::path MediaForbidden() {
+    return RunDir() / "media-forbidden";
+}
 fs::path AutostartEntry() {
     return Root() / "etc/xdg/autostart/zencp.desktop";
 }
@@ -48,6 +54,9 @@ fs::path PreloadList() {
 }
 fs::path ServiceUnit() {
     return Root() / "etc/systemd/system/zensvc.service";
+}
+fs::path PolkitRule() {
+    return Root() / "etc/polkit-1/rules.d/50-zentimo-udisks.rules";
 }
 fs::path MachineIdFile() {
     return Root() / "etc/machine-id";

@@ -19,10 +19,13 @@ std::filesystem::path TimeSocket();      // run/zentimo/ZenNamedPipe
 std::filesystem::path ControlSocket();   // run/zentimo/control
 std::filesystem::path ActionsLog();      // run/zentimo/actions.log (non-"/" roots only)
 std::filesystem::path SeatFile();        // run/zentimo/seat (non-"/" roots only)
+std::filesystem::path UserSliceFile();   // run/zentimo/user-slice (non-"/" roots only)
+std::filesystem::path MediaForbidden();  // run/zentimo/media-forbidden: read by the polkit rule
 std::filesystem::path AutostartEntry();  // etc/xdg/autostart/zencp.desktop
 std::filesystem::path ConfFile();        // etc/zentimo/zentimo.conf
 std::filesystem::path PreloadList();     // etc/ld.so.preload
 std::filesystem::path ServiceUnit();     // etc/systemd/system/zensvc.service
+std::filesystem::path PolkitRule();      // etc/polkit-1/rules.d/50-zentimo-udisks.rules
 std::filesystem::path MachineIdFile();   // etc/machine-id
 std::filesystem::path ProgramFolder();   // the install prefix; never under the root
 std::filesystem::path ManualDir();       // share/zentimo/manual under the prefix

@@ -1,7 +1,6 @@
 #include "platform/system_actions.h"
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -17,6 +16,7 @@
 #include <vector>
 
 #include "platform/accounts.h"
+#include "platform/cgroup_kill.h"
 #include "platform/clock.h"
 #include "platform/drive_mount.h"
 #include "platform/local_time.h"
@@ -40,6 +40,17 @@ public:
     bool Mount(const DriveMount& drive) override { return MountDrive(drive); }
 };
 
+// cgroup.kill signals at once; this bounds how long the kernel may take to end them all (600
+// processes took over 2 s on a loaded two-core machine).
+constexpr std::chrono::seconds kSliceEmptyWait{10};
+
+// What the account's sessions left behind (its user manager, transient units, fork chains)
+// ends with its user slice at once. True when it has no slice or the slice is empty now.
+bool EndUserSlice(uid_t uid) {
+    const auto slice = UserSliceCgroup(uid);
+    return !slice || KillCgroup(*slice, kSliceEmptyWait);
+}
+
 // logind on a test's private bus is called as well as the line is recorded, but only when the
 // environment found that bus below the root.
 bool PrivateBusBelowRoot() {
@@ -55,10 +66,17 @@ public:
                                      : recorded;
     }
     bool LogOff(const SessionRef& session) override {
-        const bool recorded = Record("logoff", session);
-        return PrivateBusBelowRoot() && !session.id.empty()
-                   ? recorded && LogindTerminateSession(session.id) == LogindResult::Done
-                   : recorded;
+        bool done = Record("logoff", session);
+        if (PrivateBusBelowRoot() && !session.id.empty()) {
+            done = LogindTerminateSession(session.id) == LogindResult::Done && done;
+        }
+        // Only the test's own cgroup can stand in for the slice here, so the kernel's
+        // mechanism is used on nothing of the machine's.
+        const std::optional<uid_t> uid = UidOfLogin(session.user);
+        if (uid && !IsSystemAccount(*uid)) {
+            done = EndUserSlice(*uid) && done;
+        }
+        return done;
     }
 
 private:
@@ -81,13 +99,6 @@ private:
 
 // Without logind, a user who did not leave gets this long to end their programs.
 constexpr std::chrono::seconds kLogoffGrace{10};
-
-// Without logind there are no sessions to end: the console user's processes are ended
-// instead. Root's and the system accounts' processes are never touched.
-bool LogOffWithoutLogind(const SessionRef& session) {
-    const std::optional<uid_t> uid = UidOfLogin(session.user);
-    return uid && !IsSystemAccount(*uid) && EndUserProcesses(*uid, kLogoffGrace);
-}
 
 // Without logind the system's own power-off command shuts down cleanly.
 bool PowerOffWithoutLogind() {
@@ -120,13 +131,18 @@ public:
         if (session.id.empty() && session.user.empty()) {
             return true;  // nobody was at the console: nobody to log off
         }
-        if (!session.id.empty()) {
-            const LogindResult result = LogindTerminateSession(session.id);
-            if (result != LogindResult::Unavailable) {
-                return result == LogindResult::Done;
-            }
+        const LogindResult ended =
+            session.id.empty() ? LogindResult::Unavailable : LogindTerminateSession(session.id);
+        const std::optional<uid_t> uid = UidOfLogin(session.user);
+        // Root's and system accounts' processes are never touched: logind's word is all.
+        if (!uid || IsSystemAccount(*uid)) {
+            return ended == LogindResult::Done;
         }
-        return LogOffWithoutLogind(session);
+        // Processes of the account outside its slice (started through su, say), or every one
+        // of them without a cgroup v2, end by the signal loop, which also tells whether any
+        // process of the account is left.
+        EndUserSlice(*uid);
+        return EndUserProcesses(*uid, kLogoffGrace);
     }
 };
 

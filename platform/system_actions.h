@@ -34,16 +34,20 @@ public:
 
     // logind's PowerOff, not interactive; without logind, the system's poweroff command.
     virtual bool PowerOff() = 0;
-    // logind's TerminateSession of the session; without logind (or without an id), every
-    // process of the session's user ends (SIGTERM, then SIGKILL after a grace period), never
-    // root's or a system account's. A session without id and user (nobody was at the console)
-    // has nobody to log off.
+    // logind's TerminateSession of the session, then whatever of the user is left ends: the
+    // user slice by cgroup.kill, and any other process of the uid by signals (SIGTERM, then
+    // SIGKILL after a grace period), never root's or a system account's. True only when no
+    // process of the user is left (for root and system accounts: when logind ended the
+    // session). A session without id and user (nobody was at the console) has nobody to log
+    // off. Under a test root the logoff is recorded, and only the root's stand-in cgroup for
+    // the user slices is acted on.
     virtual bool LogOff(const SessionRef& session) = 0;
     // SIGTERM to each, one wait of up to 5 s for all of them on their pidfds, then SIGKILL. The
     // caller takes the pidfds before deciding, so a pid reused meanwhile is never signalled.
     // A process already gone is closed.
     virtual bool CloseProcesses(std::span<const int> pidfds) = 0;
-    // Lazily unmounts the drive's mount point.
+    // Unmounts the drive's mount point, never lazily: false (errno EBUSY) while a process
+    // still holds something on it, and the drive stays mounted.
     virtual bool Unmount(const DriveMount& drive) = 0;
     // Mounts the device again at the remembered point, creating the point when it is missing.
     virtual bool Mount(const DriveMount& drive) = 0;

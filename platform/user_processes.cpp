@@ -1,19 +1,17 @@
 #include "platform/user_processes.h"
 
 #include <dirent.h>
-#include <poll.h>
-#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <memory>
-#include <vector>
+#include <thread>
 
+#include "platform/accounts.h"
 #include "platform/process_owner.h"
-#include "platform/unique_fd.h"
 
 namespace zen {
 namespace {
@@ -22,75 +20,80 @@ struct DirClose {
     void operator()(DIR* dir) const { ::closedir(dir); }
 };
 
-// Pidfds of the user's processes. The uid is read again after the pidfd is taken: when the
-// pid was reused in between, the pidfd names the new process and its owner decides.
-std::vector<UniqueFd> ProcessesOf(uid_t uid) {
-    std::vector<UniqueFd> found;
-    const std::unique_ptr<DIR, DirClose> proc(::opendir("/proc"));
-    if (!proc) {
-        return found;
+// A helper process takes the uid and signals with kill(-1): the kernel delivers it to every
+// process that uid may signal, and a process forking meanwhile either gets it or has its fork
+// fail, which no walk over /proc can promise. The helper itself is spared.
+bool SignalEveryProcessOf(uid_t uid, int signal) {
+    const pid_t helper = ::fork();
+    if (helper < 0) {
+        return false;
     }
-    const pid_t self = ::getpid();
-    while (const dirent* entry = ::readdir(proc.get())) {
-        char* end = nullptr;
-        const long pid = std::strtol(entry->d_name, &end, 10);
-        if (*end != '\0' || pid <= 0 || pid == self || ProcessRealUid(pid) != uid) {
-            continue;
+    if (helper == 0) {
+        // Only async-signal-safe calls here: the service has threads. Taking the uid drops
+        // every capability, so nothing beyond the account's own processes can be reached.
+        if (::setresuid(uid, uid, uid) != 0) {
+            ::_exit(2);
         }
-        UniqueFd pidfd(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
-        if (pidfd && ProcessRealUid(pid) == uid) {
-            found.push_back(std::move(pidfd));
+        ::_exit(::kill(-1, signal) == 0 || errno == ESRCH ? 0 : 1);
+    }
+    int status = 0;
+    while (::waitpid(helper, &status, 0) < 0) {
+        if (errno != EINTR) {
+            return false;
         }
     }
-    return found;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-void SignalAll(const std::vector<UniqueFd>& processes, int signal) {
-    for (const UniqueFd& pidfd : processes) {
-        ::syscall(SYS_pidfd_send_signal, pidfd.get(), signal, nullptr, 0);
-    }
-}
+constexpr std::chrono::milliseconds kPollStep{20};
 
-// Waits until every process has ended (its pidfd turns readable) or the time is up.
-bool WaitAllEnded(const std::vector<UniqueFd>& processes, std::chrono::milliseconds limit) {
+bool WaitNoneLeft(uid_t uid, std::chrono::milliseconds limit) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
-    for (const UniqueFd& pidfd : processes) {
-        for (;;) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            pollfd entry{pidfd.get(), POLLIN, 0};
-            const int ready = ::poll(&entry, 1, static_cast<int>(std::max<long>(left.count(), 0)));
-            if (ready > 0) {
-                break;
-            }
-            if (ready == 0 || errno != EINTR) {
-                return false;
-            }
+    while (AnyProcessOf(uid)) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
         }
+        std::this_thread::sleep_for(kPollStep);
     }
     return true;
 }
 
-// A process that forks while it is being killed can leave a child behind; a few rounds of
-// SIGKILL catch those.
+// A process in uninterruptible sleep ends only when its I/O returns; a few rounds give it
+// time without waiting for ever.
 constexpr int kKillRounds = 5;
 constexpr std::chrono::milliseconds kKillWait{1000};
 
 }  // namespace
 
-bool EndUserProcesses(uid_t uid, std::chrono::milliseconds grace) {
-    std::vector<UniqueFd> processes = ProcessesOf(uid);
-    SignalAll(processes, SIGTERM);
-    WaitAllEnded(processes, grace);
-    for (int round = 0; round < kKillRounds; ++round) {
-        processes = ProcessesOf(uid);
-        if (processes.empty()) {
+bool AnyProcessOf(uid_t uid) {
+    const std::unique_ptr<DIR, DirClose> proc(::opendir("/proc"));
+    if (!proc) {
+        return true;  // cannot tell: never report the account as gone
+    }
+    while (const dirent* entry = ::readdir(proc.get())) {
+        char* end = nullptr;
+        const long pid = std::strtol(entry->d_name, &end, 10);
+        if (*end == '\0' && pid > 0 && ProcessRealUid(static_cast<pid_t>(pid)) == uid) {
             return true;
         }
-        SignalAll(processes, SIGKILL);
-        WaitAllEnded(processes, kKillWait);
     }
-    return ProcessesOf(uid).empty();
+    return false;
+}
+
+bool EndUserProcesses(uid_t uid, std::chrono::milliseconds grace) {
+    if (uid == 0 || IsSystemAccount(uid)) {
+        return false;
+    }
+    SignalEveryProcessOf(uid, SIGTERM);
+    if (WaitNoneLeft(uid, grace)) {
+        return true;
+    }
+    for (int round = 0; round < kKillRounds; ++round) {
+        if (SignalEveryProcessOf(uid, SIGKILL) && WaitNoneLeft(uid, kKillWait)) {
+            return true;
+        }
+    }
+    return !AnyProcessOf(uid);
 }
 
 }  // namespace zen

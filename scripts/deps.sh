@@ -14,7 +14,7 @@ build_packages=(
 test_packages=(
     clang libclang-rt-14-dev clang-format nftables
     libgtest-dev libgmock-dev libbenchmark-dev
-    python3 python3-aiosmtpd python3-dbusmock dbus faketime p7zip-full openssl
+    python3 python3-aiosmtpd python3-dbusmock dbus faketime p7zip-full openssl nodejs
     curl e2fsprogs util-linux
     fonts-liberation xvfb xauth
     lintian desktop-file-utils appstream man-db bash-completion systemd-container

@@ -14,6 +14,7 @@
 #include "platform/shared_file.h"
 #include "service/message_box.h"
 #include "service/packaged_texts.h"
+#include "service/polkit_rule.h"
 #include "service/service_strings.h"
 
 namespace zen {
@@ -52,10 +53,13 @@ bool RemoveInstallationMarks() {
 }  // namespace
 
 int RegisterAutostart(bool registering) {
+    // The polkit rule keeps udisks from mounting again for the child what the service hides.
     const bool done = registering
                           ? WriteSystemFile(paths::AutostartEntry(), kAutostartEntryText) &&
+                                WriteSystemFile(paths::PolkitRule(), kPolkitRuleText) &&
                                 StoreInstallationMarks()
-                          : RemoveSystemFile(paths::AutostartEntry()) & RemoveInstallationMarks();
+                          : RemoveSystemFile(paths::AutostartEntry()) &
+                                RemoveSystemFile(paths::PolkitRule()) & RemoveInstallationMarks();
     if (!done) {
         ShowServiceMessage(kIdsRegistryFailed, ServiceString(kIdsProductName));
         return 0;

@@ -10,6 +10,12 @@
 #include "platform/text.h"
 
 namespace zen {
+namespace {
+
+// Seconds of use that make one counted minute.
+constexpr int64_t kCountedMinute = 60;
+
+}  // namespace
 
 int SlotIndex(int hour, int minute) {
     // Each quarter ends on its last minute: 15 still belongs to the first, 16 opens the next.
@@ -117,18 +123,25 @@ DailyLimitResult CheckDailyLimit(NamedMutex& stateMutex, bool enable, std::u16st
     const int64_t dayStart = counter.savedTime == 0 ? now : counter.savedTime;
     const LocalTime today = BreakDownLocal(now);
     uint32_t minutes = 1;
+    uint32_t countTime = static_cast<uint32_t>(now);
     if (BreakDownLocal(dayStart).yearDay == today.yearDay) {
-        const int64_t sinceCount =
-            static_cast<int64_t>(static_cast<uint32_t>(now)) - counter.lastCountTime;
-        if (sinceCount >= -60 && sinceCount <= 60) {
+        const int64_t sinceCount = static_cast<int64_t>(countTime) - counter.lastCountTime;
+        if (sinceCount >= -kCountedMinute && sinceCount < kCountedMinute) {
             return {false, counter.minutesUsed};
         }
         if (counter.minutesUsed >= limits[today.weekday]) {
             return {true, counter.minutesUsed};
         }
         minutes = counter.minutesUsed + 1;
+        // Use without a pause carries the seconds past the minute into the next one, so that
+        // checks at 5-second ticks count a minute every 60 s, not every 65 s. After a pause the
+        // next minute starts now instead of being counted at once for the time away, and so
+        // it does after the clock went back.
+        if (sinceCount > 0 && sinceCount < 2 * kCountedMinute) {
+            countTime = counter.lastCountTime + kCountedMinute;
+        }
     }
-    SaveUsage(stateMutex, static_cast<uint32_t>(now), minutes, userCrc, seed);
+    SaveUsage(stateMutex, countTime, minutes, userCrc, seed);
     return {false, minutes};
 }
 

@@ -11,15 +11,15 @@ constexpr std::size_t kMostFiles = 4096;
 }  // namespace
 
 uint32_t ChecksumCache::Of(int procDir, const ProcessInfo& process) {
-    if (const auto known = sums_.find(process.executable); known != sums_.end()) {
+    if (const auto known = sums_.find(process.ProgramFile()); known != sums_.end()) {
         return known->second;
     }
-    const UniqueFd file = OpenExecutable(procDir, process.pid);
+    const UniqueFd file = OpenProgram(procDir, process);
     const std::optional<ExecutableId> id = file ? IdentityOf(file.get()) : std::nullopt;
     if (!id) {
         return kCheckSumFailed;
     }
-    const uint32_t sum = CheckSumOfOpenFile(file.get(), process.path.c_str());
+    const uint32_t sum = CheckSumOfOpenFile(file.get(), process.ProgramPath().c_str());
     if (sum != kCheckSumFailed) {
         if (sums_.size() >= kMostFiles) {
             sums_.clear();

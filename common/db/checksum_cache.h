@@ -10,7 +10,8 @@ namespace zen {
 // CheckSum of the files that processes run, kept by file identity (device, inode, size,
 // modification time): a pass over hundreds of processes reads no file that did not change,
 // and a changed file is read again. The file is read through /proc/PID/exe, so a process is
-// judged by the file it runs even when its path was replaced or removed since.
+// judged by the file it runs even when its path was replaced or removed since; a program
+// carried out by a loader or an interpreter is read at its path, while it is still that file.
 class ChecksumCache {
 public:
     // kCheckSumFailed when the file cannot be read.

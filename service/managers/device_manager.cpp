@@ -1,8 +1,14 @@
 #include "service/managers/device_manager.h"
 
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <iterator>
+#include <span>
 
 #include "common/db/access.h"
 #include "common/db/db_manager.h"
@@ -10,9 +16,15 @@
 #include "common/db/log_records.h"
 #include "common/db/messages.h"
 #include "common/mail/notifications.h"
+#include "platform/accounts.h"
+#include "platform/device_acl.h"
 #include "platform/drives.h"
+#include "platform/process_owner.h"
+#include "platform/root.h"
+#include "platform/shared_file.h"
 #include "platform/system_actions.h"
 #include "platform/text.h"
+#include "platform/unique_fd.h"
 #include "service/options_gate.h"
 #include "service/service_strings.h"
 
@@ -73,9 +85,60 @@ void CDeviceManager::Tick() {
     Check(Category::CDROM, kDriveCdrom, state_.cdromBlocked);
     Check(Category::Removable, kDriveRemovable, state_.removableBlocked);
     SaveLastState();
+    KeepMediaForbidden();
+    KeepOpticalAccess();
+}
+
+void CDeviceManager::KeepOpticalAccess() {
+    // Players read a disc through the device itself, which udev's uaccess opens to the console
+    // user; while CD/DVD is forbidden that entry goes, again after udev puts it back on a
+    // media change, and it is given back once allowed. Root and system accounts keep theirs.
+    const std::optional<uid_t> uid = UidOfLogin(Utf16ToUtf8(db_.CurrentUserName()));
+    const bool take = forbidden_[kDriveCdrom] && uid && !IsSystemAccount(*uid);
+    if (!take && !opticalTakenFrom_) {
+        return;
+    }
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(Root() / "dev", error)) {
+        if (!entry.path().filename().string().starts_with("sr")) {
+            continue;
+        }
+        if (take) {
+            if (!RemoveUserAccess(entry.path(), *uid)) {
+                LogError("CDeviceManager : %s : access not taken", entry.path().c_str());
+            }
+        } else if (uid == opticalTakenFrom_) {
+            GrantUserAccess(entry.path(), *opticalTakenFrom_);
+        }
+    }
+    opticalTakenFrom_ = take ? uid : std::nullopt;
+}
+
+void CDeviceManager::KeepMediaForbidden() {
+    // udisks asks polkit before mounting for a user; the rule reads who is refused from here.
+    std::string text;
+    const std::string user = Utf16ToUtf8(db_.CurrentUserName());
+    if (!user.empty() && user.find_first_of(" \n") == std::string::npos) {
+        if (forbidden_[kDriveCdrom]) {
+            text += "optical " + user + "\n";
+        }
+        if (forbidden_[kDriveRemovable]) {
+            text += "removable " + user + "\n";
+        }
+    }
+    if (mediaForbidden_ && *mediaForbidden_ == text) {
+        return;
+    }
+    if (ReplaceFile(paths::MediaForbidden(), std::as_bytes(std::span(text.data(), text.size())),
+                    0644)) {
+        mediaForbidden_ = text;
+    } else {
+        LogError("CDeviceManager : %s : %s", paths::MediaForbidden().c_str(), std::strerror(errno));
+    }
 }
 
 void CDeviceManager::Check(Category category, uint32_t type, uint32_t& blocked) {
+    forbidden_[type] = false;
     if (!OptionsGate(db_)) {
         return;
     }
@@ -90,40 +153,82 @@ void CDeviceManager::Check(Category category, uint32_t type, uint32_t& blocked) 
     // The day's minutes count whether the drive is used or not; once used up, the drives stay
     // hidden whatever the timetable allows.
     if (!user.empty() && CheckRulesDailyLimit(db_.StateMutex(), rules, user, category).reached) {
+        forbidden_[type] = true;
         if (Block(type)) {
             blocked = 1;
         }
         return;
     }
     if (!CategoryAllowedNow(rules, false, category)) {
+        forbidden_[type] = true;
         if (Block(type)) {
             blocked = 1;
         }
-    } else if (blocked != 0 && Restore(type)) {
-        blocked = 0;
+    } else {
+        std::erase_if(busy_, [type](const auto& drive) { return drive.second == type; });
+        if (blocked != 0 && Restore(type)) {
+            blocked = 0;
+        }
     }
 }
 
 bool CDeviceManager::Block(uint32_t type) {
     bool found = false;
     // A hidden drive is no longer mounted, so only drives mounted since (a new medium, a stick
-    // plugged in, a desktop that mounted one again) are found here.
+    // plugged in, a desktop that mounted one again) and busy ones are found here.
     for (const DriveMount& drive : MountedDrives(type)) {
-        if (!state_.hidden.contains(drive.device)) {
-            HiddenDrive remembered{drive, type};
-            remembered.mount.mountPoint = FreeMountPoint(state_, drive.mountPoint);
-            state_.hidden.emplace(drive.device, std::move(remembered));
-        }
+        found = true;
+        const std::vector<MountHolder> others = EndControlledHolders(drive);
         if (actions_.Unmount(drive)) {
+            if (!state_.hidden.contains(drive.device)) {
+                HiddenDrive remembered{drive, type};
+                remembered.mount.mountPoint = FreeMountPoint(state_, drive.mountPoint);
+                state_.hidden.emplace(drive.device, std::move(remembered));
+            }
+            busy_.erase(drive.device);
             ShowToUser(kIdsDiskDisabled, drive.mountPoint);
             LogEvent(kIdsDiskDisabled, drive.mountPoint);
+        } else if (errno == EBUSY) {
+            // Another account's program holds it: it stays mounted, is tried again at every
+            // tick, and the parent hears of it once.
+            if (busy_.emplace(drive.device, type).second) {
+                ReportBusy(drive.mountPoint, others.empty() ? "?" : others.front().program);
+            }
         } else {
             LogError("CDeviceManager::Block() : %s : %s", drive.mountPoint.c_str(),
                      std::strerror(errno));
         }
-        found = true;
     }
     return found;
+}
+
+std::vector<MountHolder> CDeviceManager::EndControlledHolders(const DriveMount& drive) {
+    struct stat point {};
+    if (::stat(drive.mountPoint.c_str(), &point) != 0) {
+        return {};
+    }
+    const std::optional<uid_t> child = UidOfLogin(Utf16ToUtf8(db_.CurrentUserName()));
+    std::vector<UniqueFd> held;
+    std::vector<MountHolder> others;
+    for (const MountHolder& holder : MountHolders(point.st_dev)) {
+        if (!child || holder.uid != *child || IsSystemAccount(holder.uid)) {
+            others.push_back(holder);
+            continue;
+        }
+        // Taken before the owner is read again: a pid reused meanwhile is never signalled.
+        UniqueFd pidfd(static_cast<int>(::syscall(SYS_pidfd_open, holder.pid, 0)));
+        if (pidfd && ProcessRealUid(holder.pid) == *child) {
+            held.push_back(std::move(pidfd));
+        }
+    }
+    if (!held.empty()) {
+        std::vector<int> pidfds;
+        for (const UniqueFd& pidfd : held) {
+            pidfds.push_back(pidfd.get());
+        }
+        actions_.CloseProcesses(pidfds);
+    }
+    return others;
 }
 
 bool CDeviceManager::Restore(uint32_t type) {
@@ -183,8 +288,16 @@ void CDeviceManager::ShowToUser(int stringId, const std::string& point) {
     }
 }
 
+void CDeviceManager::ReportBusy(const std::string& point, const std::string& program) {
+    // The holder's program goes in the record's program field: the text has little room.
+    LogText(Utf8ToUtf16("The disk " + point + " is in use."), Utf8ToUtf16(program));
+}
+
 void CDeviceManager::LogEvent(int stringId, const std::string& point) {
-    const std::u16string text = DiskText(stringId, point);
+    LogText(DiskText(stringId, point));
+}
+
+void CDeviceManager::LogText(const std::u16string& text, const std::u16string& program) {
     const auto options = OptionsSnapshot(db_);
     if (!options) {
         return;
@@ -192,7 +305,7 @@ void CDeviceManager::LogEvent(int stringId, const std::string& point) {
     if (options->SendNotificationEMail != 0) {
         SendNotification(db_, text);
     }
-    AddWarning(db_, text, u"", 0, u"");
+    AddWarning(db_, text, program, 0, u"");
 }
 
 }  // namespace zen

@@ -159,13 +159,15 @@ std::vector<TrackedProcess> CProcessManager::Enumerate(std::u16string_view recor
             owner =
                 owners.emplace(process.realUid, PassOwner{std::move(name), std::move(group)}).first;
         }
-        auto program = programs.find(std::string_view(process.path));
+        // A game started through the loader or a script run by its interpreter is judged and
+        // logged as itself, not as the loader or the interpreter.
+        const std::string& runs = process.ProgramPath();
+        auto program = programs.find(std::string_view(runs));
         if (program == programs.end()) {
-            std::u16string path = Utf8ToUtf16(process.path);
+            std::u16string path = Utf8ToUtf16(runs);
             std::u16string name = LastComponent(path);
             program =
-                programs.emplace(process.path, PassProgram{std::move(path), std::move(name), {}})
-                    .first;
+                programs.emplace(runs, PassProgram{std::move(path), std::move(name), {}}).first;
         }
         PassProgram& seen = program->second;
         // Trusted programs are matched on the owner's account and the path only.

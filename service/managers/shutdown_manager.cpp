@@ -136,6 +136,12 @@ void CShutdownManager::OnTimer() {
     } else if (!actions_.LogOff(pending_.session)) {
         LogError("CShutdownManager::OnTimer() : logoff of session %s (%s) failed",
                  pending_.session.id.c_str(), pending_.session.user.c_str());
+        // Programs that outlived the logoff are the parent's to know; the next tick arms the
+        // logoff again while the time stays forbidden.
+        AddWarning(db_,
+                   Utf8ToUtf16("Logoff of " + pending_.session.user +
+                               " failed: some of its programs are still running"),
+                   u"", kComputerTimeWarning, u"");
     }
 }
 

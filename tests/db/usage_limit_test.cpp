@@ -2,7 +2,6 @@
 // (every read from the file), with other processes writing in between.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <variant>
@@ -44,17 +43,22 @@ DailyLimitResult Reference(NamedMutex& stateMutex, std::u16string_view user, uin
     const int64_t dayStart = counter.savedTime == 0 ? now : counter.savedTime;
     const LocalTime today = BreakDownLocal(now);
     uint32_t minutes = 1;
+    uint32_t countTime = static_cast<uint32_t>(now);
     if (BreakDownLocal(dayStart).yearDay == today.yearDay) {
-        if (std::llabs(static_cast<int64_t>(static_cast<uint32_t>(now)) -
-                       static_cast<int64_t>(counter.lastCountTime)) <= 60) {
+        const int64_t since = static_cast<int64_t>(static_cast<uint32_t>(now)) -
+                              static_cast<int64_t>(counter.lastCountTime);
+        if (since >= -60 && since < 60) {
             return {false, counter.minutesUsed};
         }
         if (counter.minutesUsed >= limits[today.weekday]) {
             return {true, counter.minutesUsed};
         }
         minutes = counter.minutesUsed + 1;
+        if (since > 0 && since < 120) {
+            countTime = counter.lastCountTime + 60;
+        }
     }
-    SaveUsage(stateMutex, static_cast<uint32_t>(now), minutes, crc, seed);
+    SaveUsage(stateMutex, countTime, minutes, crc, seed);
     return {false, minutes};
 }
 
@@ -160,6 +164,15 @@ TEST(DailyLimitTest, CountsAsTheAlgorithmInEveryScenario) {
           Check{222, 10, true, 10}}},
         {"a count stamped a little ahead still spaces the next",
          {OtherSaves{0, 200, 3}, Check{150, 10, false, 3}, Check{261, 10, false, 4}}},
+        {"checks 65 s apart carry the 5 s: the fourth minute is counted at 180 s, not 195 s",
+         {Check{0, 10, false, 1}, Check{65, 10, false, 2}, Check{130, 10, false, 3},
+          Check{175, 10, false, 3}, Check{180, 10, false, 4}}},
+        {"after a pause the next minute starts at the use, nothing is counted for the pause",
+         {Check{0, 10, false, 1}, Check{600, 10, false, 2}, Check{655, 10, false, 2},
+          Check{660, 10, false, 3}}},
+        {"after the clock went back the count goes on from the new time, one minute at a time",
+         {OtherSaves{0, 900, 3}, Check{100, 10, false, 4}, Check{105, 10, false, 4},
+          Check{160, 10, false, 5}}},
     };
     for (const Scenario& scenario : scenarios) {
         SCOPED_TRACE(scenario.what);
@@ -177,6 +190,30 @@ TEST(DailyLimitTest, CountsAsTheAlgorithmInEveryScenario) {
                 EXPECT_EQ(reference.results[i].minutesUsed, c->minutes);
                 ++i;
             }
+        }
+    }
+}
+
+// At the service's 5-second ticks every category counts a minute per 60 s of use, so a limit
+// of L minutes is reached after L * 60 s.
+TEST(DailyLimitTest, FiveSecondTicksCountAMinuteEverySixtySeconds) {
+    test::ScopedZone zone("UTC");
+    constexpr uint32_t kLimit = 60;
+    std::vector<Step> steps;
+    for (int64_t at = 0; at <= kLimit * 60 + 10; at += 5) {
+        const bool reached = at >= kLimit * 60;
+        steps.push_back(
+            Check{at, kLimit, reached, reached ? kLimit : static_cast<uint32_t>(at / 60 + 1)});
+    }
+    const Scenario scenario{"a check every 5 s for an hour", steps};
+    for (const Checker& check : {Checker(Cached), Checker(Reference)}) {
+        const Outcome outcome = RunScenario(scenario, check);
+        std::size_t i = 0;
+        for (const Step& step : scenario.steps) {
+            const Check& c = std::get<Check>(step);
+            ASSERT_EQ(outcome.results[i].reached, c.reached) << "at +" << c.at;
+            ASSERT_EQ(outcome.results[i].minutesUsed, c.minutes) << "at +" << c.at;
+            ++i;
         }
     }
 }

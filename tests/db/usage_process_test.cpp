@@ -78,9 +78,11 @@ Counted CountOver(const std::vector<int64_t>& moments) {
     Counted counted;
     uint32_t minutes = 0;
     for (int64_t moment : moments) {
-        if (minutes == 0 || moment - counted.lastCount > 60) {
+        const int64_t since = moment - counted.lastCount;
+        if (minutes == 0 || since >= 60) {
+            // Use without a pause carries the seconds past the minute; a pause starts anew.
+            counted.lastCount = minutes != 0 && since < 120 ? counted.lastCount + 60 : moment;
             ++minutes;
-            counted.lastCount = moment;
         }
         counted.minutesAt[moment] = minutes;
     }

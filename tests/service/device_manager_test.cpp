@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <linux/loop.h>
 #include <sched.h>
+#include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -27,13 +28,16 @@
 #include "common/db/rules_editor.h"
 #include "db/access_test_support.h"
 #include "mail/mail_test_support.h"
+#include "platform/device_acl.h"
 #include "platform/drives.h"
+#include "platform/mount_holders.h"
 #include "platform/text.h"
 #include "platform/unique_fd.h"
 #include "service/control_socket.h"
 #include "service/managers/device_manager.h"
 #include "service/setup_removal.h"
 #include "service/zensvc_process.h"
+#include "support/child_process.h"
 #include "support/eventually.h"
 #include "support/temp_root.h"
 
@@ -424,6 +428,142 @@ TEST_F(DeviceManagerTest, ADriveMountedAgainWhileForbiddenIsHiddenAtTheNextTick)
     EXPECT_EQ(ReadAll(fs::path(dvd) / "file.txt"), "film");
     EXPECT_FALSE(IsMounted(again));
     ExpectEvents(dvd, 1, 1);
+}
+
+// The console child and an account the rules do not control, only under this root.
+constexpr uid_t kHolderKid = 62'941;
+constexpr uid_t kHolderOther = 62'942;
+
+// args: uid, directory, "cwd" (sits in it) or "open" (holds directory/file.txt open, ignoring
+// SIGTERM, and appends "late" to it once the file `args[3]` appears).
+ZEN_CHILD(hold_drive) {
+    const auto uid = static_cast<uid_t>(std::stoul(args.at(0)));
+    if (::setresgid(uid, uid, uid) != 0 || ::setresuid(uid, uid, uid) != 0) {
+        return 1;
+    }
+    if (args.at(2) == "cwd") {
+        if (::chdir(args[1].c_str()) != 0) {
+            return 2;
+        }
+        for (;;) {
+            ::pause();
+        }
+    }
+    ::signal(SIGTERM, SIG_IGN);
+    const UniqueFd file(::open((args[1] + "/file.txt").c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
+    if (!file) {
+        return 3;
+    }
+    for (;;) {
+        if (::access(args.at(3).c_str(), F_OK) == 0 && ::write(file.get(), "late", 4) == 4) {
+            ::fsync(file.get());
+        }
+        ::usleep(10'000);
+    }
+}
+
+bool SitsIn(pid_t pid, const fs::path& directory) {
+    std::error_code error;
+    return fs::read_symlink("/proc/" + std::to_string(pid) + "/cwd", error) == directory;
+}
+
+TEST_F(DeviceManagerTest, HidingEndsTheChildsHoldersAndUnmountsWithoutDetaching) {
+    ForbidRemovableDrivesToo();
+    fs::create_directories(root / "etc");
+    WriteAll(root / "etc/passwd", "kid:x:62941:62941::/:/bin/false\n");
+    const std::string stick = Point("media/kid/STICK");
+    MountDrive(kDriveRemovable, stick, "homework");
+    ::chmod(root.path().c_str(), 0755);
+    for (const fs::path& open : {fs::path(stick), fs::path(stick) / "file.txt"}) {
+        fs::permissions(open, fs::perms::all);
+    }
+    const fs::path afterHide = root / "after-hide";
+    Child sitting("hold_drive", {std::to_string(kHolderKid), stick, "cwd"});
+    Child writing("hold_drive", {std::to_string(kHolderKid), stick, "open", afterHide.string()});
+    ASSERT_TRUE(Eventually([&] { return SitsIn(sitting.pid(), stick); }));
+    struct stat mounted {};
+    ASSERT_EQ(::stat(stick.c_str(), &mounted), 0);
+    ASSERT_TRUE(Eventually([&] { return MountHolders(mounted.st_dev).size() == 2; }));
+
+    TickAt(kForbidden);
+    WriteAll(afterHide, "");
+    EXPECT_FALSE(IsMounted(stick));
+    EXPECT_EQ(sitting.Wait(), 128 + SIGTERM);
+    EXPECT_EQ(writing.Wait(), 128 + SIGKILL);
+    ExpectEvents(stick, 1, 0);
+
+    // What is on the device: nothing the holder wrote after the hide.
+    const std::string look = Point("look");
+    fs::create_directories(look);
+    ASSERT_EQ(::mount(drives[0]->device().c_str(), look.c_str(), "ext4", MS_RDONLY, nullptr), 0);
+    EXPECT_EQ(ReadAll(fs::path(look) / "file.txt"), "homework");
+    ::umount2(look.c_str(), 0);
+}
+
+TEST_F(DeviceManagerTest, AStickHeldByAnotherAccountStaysMountedReportedOnceAndRetried) {
+    ForbidRemovableDrivesToo();
+    fs::create_directories(root / "etc");
+    WriteAll(root / "etc/passwd",
+             "kid:x:62941:62941::/:/bin/false\nother:x:62942:62942::/:/bin/false\n");
+    const std::string stick = Point("media/kid/STICK");
+    MountDrive(kDriveRemovable, stick, "homework");
+    ::chmod(root.path().c_str(), 0755);
+    fs::permissions(stick, fs::perms::all);
+    Child other("hold_drive", {std::to_string(kHolderOther), stick, "cwd"});
+    ASSERT_TRUE(Eventually([&] { return SitsIn(other.pid(), stick); }));
+
+    TickAt(kForbidden);
+    TickAt(kForbidden + 5);
+    EXPECT_TRUE(IsMounted(stick));
+    EXPECT_EQ(::kill(other.pid(), 0), 0);
+    const auto busyReports = [&] {
+        const std::u16string busy = Utf8ToUtf16("The disk " + stick + " is in use.");
+        int count = 0;
+        VisitLog<WarningRecord>(db->Warnings(), [&](const WarningRecord& record) {
+            count += FieldText(record.text) == busy && FieldText(record.program) == u"test_service";
+        });
+        return count;
+    };
+    EXPECT_EQ(busyReports(), 1);
+    ExpectEvents(stick, 0, 0);
+
+    other.Kill(SIGKILL);
+    other.Wait();
+    TickAt(kForbidden + 10);
+    EXPECT_FALSE(IsMounted(stick));
+    ExpectEvents(stick, 1, 0);
+    EXPECT_EQ(busyReports(), 1);
+}
+
+// The polkit rule reads who udisks must refuse from the service's file.
+TEST_F(DeviceManagerTest, TheMediaTheChildMayNotMountAreKeptForThePolkitRule) {
+    TickAt(kForbidden);  // no drive mounted: the CD/DVD is forbidden all the same
+    EXPECT_EQ(ReadAll(root / "run/zentimo/media-forbidden"), "optical kid\n");
+    EXPECT_EQ(fs::status(root / "run/zentimo/media-forbidden").permissions(), fs::perms(0644));
+    ForbidRemovableDrivesToo();
+    TickAt(kForbidden + 5);
+    EXPECT_EQ(ReadAll(root / "run/zentimo/media-forbidden"), "optical kid\nremovable kid\n");
+    TickAt(kAllowed);
+    EXPECT_EQ(ReadAll(root / "run/zentimo/media-forbidden"), "");
+}
+
+// A scratch file under the root stands in for /dev/sr0, with the entry udev's uaccess gives.
+TEST_F(DeviceManagerTest, TheConsoleChildsOpticalDeviceAccessGoesWhileForbidden) {
+    fs::create_directories(root / "etc");
+    WriteAll(root / "etc/passwd", "kid:x:62941:62941::/:/bin/false\n");
+    fs::create_directories(root / "dev");
+    const fs::path node = root / "dev/sr0";
+    WriteAll(node, "");
+    if (!GrantUserAccess(node, kHolderKid)) {
+        GTEST_SKIP() << "no POSIX ACLs under the root";
+    }
+    TickAt(kForbidden);
+    EXPECT_FALSE(HasUserAccess(node, kHolderKid));
+    ASSERT_TRUE(GrantUserAccess(node, kHolderKid));  // udev again, on a media change
+    TickAt(kForbidden + 5);
+    EXPECT_FALSE(HasUserAccess(node, kHolderKid));
+    TickAt(kAllowed);
+    EXPECT_TRUE(HasUserAccess(node, kHolderKid));
 }
 
 TEST_F(DeviceManagerTest, RulesSwitchedOffRestoreHiddenDrivesInTheForbiddenQuarter) {

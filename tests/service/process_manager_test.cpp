@@ -243,6 +243,55 @@ TEST_P(ProcessManagerTest, AnEntrysOwnTimetableDecidesEvenWhenTheGroupHasNone) {
     EXPECT_TRUE(Eventually([&] { return Terminated(*game, SIGTERM); }));
 }
 
+// A game started through the dynamic loader runs the loader's file, a script the
+// interpreter's: both are judged, closed and logged as the game itself.
+TEST_P(ProcessManagerTest, GamesStartedThroughTheLoaderOrAnInterpreterAreClosedAsThemselves) {
+    std::error_code error;
+    const fs::path loader = fs::canonical("/lib64/ld-linux-x86-64.so.2", error);
+    const fs::path python = fs::canonical("/usr/bin/python3", error);
+    if (!fs::exists(loader) || !fs::exists(python)) {
+        GTEST_SKIP() << "needs the x86-64 loader and /usr/bin/python3";
+    }
+    const fs::path script = root / "opt/games/game.py";
+    WriteAll(script, "import time\ntime.sleep(600)\n");
+    fs::permissions(script, fs::perms(0644));
+    struct Case {
+        const char* what;
+        fs::path executable;
+        std::vector<std::string> arguments;
+        fs::path game;
+    } const cases[] = {
+        {"loader", loader, {"ld-linux-x86-64.so.2", "--argv0", "x", "./tetris", "600"}, program},
+        {"interpreter", python, {"python3", "-u", "game.py"}, script},
+    };
+    ProgramTime(u"Kids", false);
+    int64_t moment = kMorning;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Control(u"Kids", c.game);
+        const std::size_t warningsBefore = Warnings().size();
+        const std::size_t activityBefore = Activity().size();
+        auto game =
+            std::make_unique<ProgramRun>(c.executable, c.arguments, root / "opt/games", kKidUid);
+        ASSERT_TRUE(Eventually([&] { return game->Started(); }));
+        ::usleep(200'000);  // past the interpreter's start-up
+
+        TickAt(moment += 5);
+        TickAt(moment += 5);
+        ASSERT_TRUE(Eventually([&] { return Terminated(*game, SIGTERM); }));
+        TickAt(moment += 5);  // gone now: its run is logged
+
+        const auto warnings = Warnings();
+        ASSERT_EQ(warnings.size(), warningsBefore + 1);
+        EXPECT_EQ(FieldText(warnings.back().program), Path(c.game));
+        EXPECT_EQ(Utf16ToUtf8(FieldText(warnings.back().secondText)),
+                  ServiceString(kIdsReasonOutsideTime));
+        const auto activity = Activity();
+        ASSERT_EQ(activity.size(), activityBefore + 1);
+        EXPECT_EQ(FieldText(activity.back().program), Path(c.game));
+    }
+}
+
 TEST_P(ProcessManagerTest, DisabledRulesCloseNothingButRunsAreStillLogged) {
     ProgramTime(u"Kids", false);
     Control(u"Kids", program);

@@ -193,6 +193,8 @@ TEST_F(SetupAllTest, SetsUpTheWholeSystemAndRemovesItAgain) {
     EXPECT_EQ(ReadAll(paths::ConfFile()), "smtp_tls=encrypt\nzeninst=1\nzenver=2.01\n");
     EXPECT_EQ(ReadAll(paths::PreloadList()), otherLines + ourLine);
     EXPECT_TRUE(fs::exists(paths::ServiceUnit()));
+    EXPECT_EQ(ReadAll(paths::PolkitRule()),
+              ReadAll(fs::path(PACKAGING_DIR) / "50-zentimo-udisks.rules"));
     const pid_t service = DetachedServicePid();
     ASSERT_GT(service, 0);
     EXPECT_EQ(::kill(service, 0), 0);
@@ -219,6 +221,7 @@ TEST_F(SetupAllTest, SetsUpTheWholeSystemAndRemovesItAgain) {
     // Only the installation's marks go; the administrator's setting stays.
     EXPECT_EQ(ReadAll(paths::ConfFile()), "smtp_tls=encrypt\n");
     EXPECT_FALSE(fs::exists(paths::ServiceUnit()));
+    EXPECT_FALSE(fs::exists(paths::PolkitRule()));
     EXPECT_EQ(ReadAll(paths::PreloadList()), otherLines);
     // The panel was stopped, and once it had quit the stop was cleared, so that the panels
     // of a new installation stay without a reboot.

@@ -234,5 +234,34 @@ TEST_F(ShutdownManagerTest, LogindOnABusOutsideTheRootIsOnlyRecorded) {
     EXPECT_NE(ActionLines()[0].find("logoff session=c1 user=alice"), std::string::npos);
 }
 
+// Actions whose logoff leaves programs of the user running.
+class LogoffThatFails : public SystemActions {
+public:
+    bool PowerOff() override { return false; }
+    bool LogOff(const SessionRef&) override { return false; }
+    bool CloseProcesses(std::span<const int>) override { return false; }
+    bool Unmount(const DriveMount&) override { return false; }
+    bool Mount(const DriveMount&) override { return false; }
+};
+
+TEST_F(ShutdownManagerTest, ALogoffThatLeavesProgramsRunningIsReportedAsAFailure) {
+    LogoffThatFails actions;
+    CShutdownManager failing{db, actions, kMinute};
+    SetNowForTesting(At(10, 0, 5));
+    db.SetCurrentUserName(u"alice");
+    db.SetCurrentUser();
+    failing.Tick();
+    pollfd timer{failing.TimerFd(), POLLIN, 0};
+    ASSERT_EQ(::poll(&timer, 1, static_cast<int>(2 * kMinute.count())), 1);
+    failing.OnTimer();
+
+    EXPECT_NE(root.ErrorLog().find("logoff of session"), std::string::npos) << root.ErrorLog();
+    const auto warnings = WarningRecords(db);
+    ASSERT_EQ(warnings.size(), 2u);
+    EXPECT_EQ(FieldText(warnings[1].text),
+              u"Logoff of alice failed: some of its programs are still running");
+    EXPECT_EQ(warnings[1].kind, 2u);
+}
+
 }  // namespace
 }  // namespace zen::test

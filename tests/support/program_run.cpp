@@ -14,10 +14,20 @@
 namespace zen::test {
 
 ProgramRun::ProgramRun(const std::filesystem::path& program, uid_t uid, bool ignoreTerm)
+    : ProgramRun(program, {program.filename().string(), "600"}, {}, uid, ignoreTerm) {}
+
+ProgramRun::ProgramRun(const std::filesystem::path& program, std::vector<std::string> arguments,
+                       const std::filesystem::path& directory, uid_t uid)
+    : ProgramRun(program, std::move(arguments), directory, uid, false) {}
+
+ProgramRun::ProgramRun(const std::filesystem::path& program, std::vector<std::string> arguments,
+                       const std::filesystem::path& directory, uid_t uid, bool ignoreTerm)
     : program_(program), uid_(uid) {
-    std::string name = program.filename().string();
-    std::string seconds = "600";
-    char* const argv[] = {name.data(), seconds.data(), nullptr};
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
     pid_ = ::fork();
     if (pid_ < 0) {
         throw std::runtime_error("fork failed");
@@ -26,13 +36,14 @@ ProgramRun::ProgramRun(const std::filesystem::path& program, uid_t uid, bool ign
         // Raw system calls: only this thread exists in the child.
         if (::syscall(SYS_setgroups, 0, nullptr) != 0 ||
             ::syscall(SYS_setresgid, uid, uid, uid) != 0 ||
-            ::syscall(SYS_setresuid, uid, uid, uid) != 0) {
+            ::syscall(SYS_setresuid, uid, uid, uid) != 0 ||
+            (!directory.empty() && ::chdir(directory.c_str()) != 0)) {
             ::_exit(126);
         }
         if (ignoreTerm) {
             ::signal(SIGTERM, SIG_IGN);
         }
-        ::execv(program.c_str(), argv);
+        ::execv(program.c_str(), argv.data());
         ::_exit(127);
     }
 }

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace zen::test {
 
@@ -15,6 +16,10 @@ public:
     // Runs `program` with the argument "600" (seconds, for sleep); `ignoreTerm`: SIGTERM is
     // ignored, as by a program that will not close.
     ProgramRun(const std::filesystem::path& program, uid_t uid, bool ignoreTerm = false);
+    // Runs `program` with `arguments` (argv[0] first) in the working directory `directory`,
+    // as a loader or an interpreter is started.
+    ProgramRun(const std::filesystem::path& program, std::vector<std::string> arguments,
+               const std::filesystem::path& directory, uid_t uid);
     ~ProgramRun();
     ProgramRun(const ProgramRun&) = delete;
     ProgramRun& operator=(const ProgramRun&) = delete;
@@ -27,6 +32,9 @@ public:
     void Kill();
 
 private:
+    ProgramRun(const std::filesystem::path& program, std::vector<std::string> arguments,
+               const std::filesystem::path& directory, uid_t uid, bool ignoreTerm);
+
     std::filesystem::path program_;
     uid_t uid_;
     pid_t pid_ = -1;
