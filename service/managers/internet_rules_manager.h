@@ -9,9 +9,9 @@
 #include <span>
 
 #include "platform/internet_table.h"
+#include "platform/kernel_rules_state.h"
 #include "platform/system_actions.h"
 #include "service/internet_accounts.h"
-#include "platform/kernel_rules_state.h"
 #include "service/manager.h"
 
 namespace zen {
