@@ -1,13 +1,12 @@
 #include "platform/environment.h"
 
-#include <unistd.h>
-
 #include <atomic>
 #include <cstdlib>
 #include <deque>
 #include <mutex>
 #include <string>
 
+#include "platform/drive_mount.h"
 #include "platform/root_choice.h"
 
 namespace zen {
@@ -32,8 +31,7 @@ bool BusBelowRoot(const char* address, const fs::path& root) {
     if (socketError || rootError) {
         return false;
     }
-    const auto below = socket.lexically_relative(canonicalRoot);
-    return !below.empty() && *below.begin() != ".." && below != ".";
+    return PathBelow(socket, canonicalRoot);
 }
 
 // Environments are kept for the life of the process, so a reference to one never dangles.
@@ -103,11 +101,6 @@ void SetEnvironment(Environment environment) {
     std::lock_guard lock(installed.guard);
     installed.kept.push_back(std::move(environment));
     installed.current.store(&installed.kept.back(), std::memory_order_release);
-}
-
-bool InstalledForReal() {
-    static const bool installed = ::access("/etc/zentimo/zentimo.conf", F_OK) == 0;
-    return installed;
 }
 
 }  // namespace zen

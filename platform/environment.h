@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/root_choice.h"
+
 namespace zen {
 
 // Which system actions a process may carry out: on the machine itself, or only recorded in
@@ -60,8 +62,5 @@ const Environment& Env();
 // Installs the environment of this process: a program at its start, a test for its root.
 // References returned by Env() before stay valid.
 void SetEnvironment(Environment environment);
-
-// True when "/etc/zentimo/zentimo.conf" exists: from then on ZEN_ROOT is ignored.
-bool InstalledForReal();
 
 }  // namespace zen

@@ -6,8 +6,12 @@
 
 namespace zen {
 
+bool InstalledForReal() {
+    return ::access("/etc/zentimo/zentimo.conf", F_OK) == 0;
+}
+
 const char* ChosenRoot() {
-    if (::access("/etc/zentimo/zentimo.conf", F_OK) == 0) {
+    if (InstalledForReal()) {
         return "/";
     }
     const char* root = std::getenv("ZEN_ROOT");

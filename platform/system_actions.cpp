@@ -51,23 +51,16 @@ bool EndUserSlice(uid_t uid) {
     return !slice || KillCgroup(*slice, kSliceEmptyWait);
 }
 
-// logind on a test's private bus is called as well as the line is recorded, but only when the
-// environment found that bus below the root.
-bool PrivateBusBelowRoot() {
-    return Env().privateLogind;
-}
-
 // Under a test or demo root: power-off and logoff become one line each in actions.log.
 class RecordingActions : public ActionsBase {
 public:
     bool PowerOff() override {
         const bool recorded = Record("poweroff", {});
-        return PrivateBusBelowRoot() ? recorded && LogindPowerOff() == LogindResult::Done
-                                     : recorded;
+        return Env().privateLogind ? recorded && LogindPowerOff() == LogindResult::Done : recorded;
     }
     bool LogOff(const SessionRef& session) override {
         bool done = Record("logoff", session);
-        if (PrivateBusBelowRoot() && !session.id.empty()) {
+        if (Env().privateLogind && !session.id.empty()) {
             done = LogindTerminateSession(session.id) == LogindResult::Done && done;
         }
         // Only the test's own cgroup can stand in for the slice here, so the kernel's
